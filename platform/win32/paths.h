@@ -1,0 +1,37 @@
+// Windows paths on the host file system: the prefix with its drive links,
+// path resolution, the current directory and the program's own path.
+#pragma once
+
+#include "win32/types.h"
+
+#include <string>
+
+namespace win32 {
+
+/// Host path of the prefix folder ($VANTREL_PREFIX, default ~/.vantrel),
+/// created with its drive links on first use. A change of $VANTREL_PREFIX
+/// is noticed at the next call.
+std::string PrefixDir();
+
+/// Resolves a Windows path (drive, rooted or relative; '\' or '/') to a host
+/// path. Components that do not exist as written are looked up ignoring the
+/// case of A-Z; components that exist in no case are kept as written, so the
+/// result can name a file to be created. Returns ERROR_SUCCESS or the error
+/// (unknown drive, UNC name, name too long), which is also the last error.
+DWORD ResolvePath(const std::string& windowsPath, std::string& hostPath);
+
+/// The Windows form of an absolute host path ("/home/u" -> "Z:\home\u"),
+/// matched against the drive links; the longest match wins.
+std::string HostToWindowsPath(const std::string& hostPath);
+
+/// GetFullPathNameA on strings: the full Windows form of a path, with "."
+/// and ".." folded and '/' turned into '\'. Empty on failure.
+std::string FullPathName(const std::string& path);
+
+DWORD GetFullPathNameA(const char* fileName, DWORD bufferLength, char* buffer, char** filePart);
+DWORD GetCurrentDirectoryA(DWORD bufferLength, char* buffer);
+BOOL SetCurrentDirectoryA(const char* pathName);
+/// The running program's path in Windows form; hModule is ignored.
+DWORD GetModuleFileNameA(HMODULE hModule, char* fileName, DWORD size);
+
+} // namespace win32

@@ -1,0 +1,57 @@
+#include "win32/syscalls.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+#include <cstdio>
+#include <cstdlib>
+
+namespace win32::detail {
+namespace {
+
+int OpenReal(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
+
+const SysCalls kReal = {
+    OpenReal,
+    ::close,
+    ::read,
+    ::write,
+    ::lseek,
+    ::fstat,
+    ::stat,
+    ::lstat,
+    ::mkdir,
+    ::rmdir,
+    ::unlink,
+    ::rename,
+    ::symlink,
+    ::readlink,
+    ::chmod,
+    ::fchmod,
+    ::flock,
+    ::fsync,
+    ::ftruncate,
+    ::opendir,
+    ::readdir,
+    ::closedir,
+    ::getxattr,
+    ::setxattr,
+    ::removexattr,
+    ::statfs,
+    ::getcwd,
+    ::chdir,
+    ::realpath,
+};
+
+} // namespace
+
+SysCalls& Sys()
+{
+    static SysCalls table = kReal;
+    return table;
+}
+
+const SysCalls& RealSysCalls() { return kReal; }
+
+} // namespace win32::detail

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian machine lacks for building, testing and running.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev libsqlite3-dev libcurl4-openssl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+  locales attr xdg-utils xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Locales that the date and number tests run under.
+need_locale=0
+for l in en_US.utf8 de_DE.utf8; do
+  locale -a 2>/dev/null | grep -qx "$l" || need_locale=1
+done
+if [ "$need_locale" -eq 1 ]; then
+  for l in "en_US.UTF-8 UTF-8" "de_DE.UTF-8 UTF-8"; do
+    grep -qx "$l" /etc/locale.gen 2>/dev/null || echo "$l" | $SUDO tee -a /etc/locale.gen >/dev/null
+  done
+  $SUDO locale-gen >/dev/null
+fi
