@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+class QWidget;
+
 namespace vantrel {
 
 // ---------------------------------------------------------------------------
@@ -46,6 +48,25 @@ VANTREL_EXPORT void MySearchFile(const std::string& Mask, TStringList*& List);
 // ---------------------------------------------------------------------------
 // Message box, form centring and shell (dyxsubs/shell.cpp)
 // ---------------------------------------------------------------------------
+
+/// Places Form in the middle of the whole primary screen: Left, then Top,
+/// each (screen size - form size) / 2 truncated toward zero (negative when
+/// the form is larger). Neither shows nor activates the form; every failure
+/// (no screen, a null Form) is dropped.
+VANTREL_EXPORT void MoveCenter(QWidget* Form);
+
+/// Shows a modal message box with the MB_* Flags (button set, icon, default
+/// button) and returns the ID* value of the button that closed it; 0 when no
+/// box can be shown. An empty Caption stands for the application's title; a
+/// caption of blanks is kept. Catches nothing.
+VANTREL_EXPORT int32_t MsgBox(const std::string& Msg, const std::string& Caption, uint32_t Flags);
+
+/// Opens Target (a file path, a web address, a bare "www." host or a
+/// "mailto:" link) with its associated program, without waiting. The shell's
+/// result is not examined: a target that cannot be opened is silent. An
+/// exception raised by the shell call is dropped, or with RaiseOnError raised
+/// again as an Exception with the same message.
+VANTREL_EXPORT void DyxShellExecute(const std::string& Target, bool RaiseOnError);
 
 // ---------------------------------------------------------------------------
 // Text validators, versions and delimited items (dyxsubs/text.cpp)

@@ -1,6 +1,12 @@
 #include "ui/Application.h"
 
-#include <QApplication>
+#include "ui/MessageBox.h"
+#include "ui/WindowHandles.h"
+
+#include <QEvent>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
 
 #include <cstdlib>
 #include <mutex>
@@ -12,6 +18,8 @@ std::mutex gTitleMutex;
 std::string gTitle;
 bool gTitleSet = false;
 
+QPointer<QWidget> gMainWindow;
+
 bool DisplayReachable()
 {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
@@ -21,7 +29,42 @@ bool DisplayReachable()
     return (x && *x) || (wayland && *wayland);
 }
 
+// Ends the message loop once the main window has really closed: a close
+// that a handler refuses leaves it visible.
+class MainWindowWatcher : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Close && watched == gMainWindow) {
+            QTimer::singleShot(0, this, [] {
+                if (!gMainWindow || !gMainWindow->isVisible()) QCoreApplication::quit();
+            });
+        }
+        return false;
+    }
+};
+
+void ShowErrorText(const std::string& message)
+{
+    const std::string text = ErrorReportText(message);
+    const std::string caption = Title();
+    win32::MessageBoxA(ApplicationOwner(), text.c_str(), caption.c_str(), win32::MB_OK | win32::MB_ICONERROR);
+}
+
 } // namespace
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool Application::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        ShowCurrentException();
+        return false;
+    }
+}
 
 void SetTitle(const std::string& title)
 {
@@ -49,8 +92,69 @@ QApplication* EnsureApplication()
     static int argc = 1;
     static char name[] = "vantrel";
     static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
+    static Application* app = new Application(argc, argv);
     return app;
+}
+
+void SetMainWindow(QWidget* window)
+{
+    if (gMainWindow || !window) return;
+    gMainWindow = window;
+    static MainWindowWatcher* watcher = new MainWindowWatcher;
+    window->installEventFilter(watcher);
+}
+
+QWidget* MainWindow() { return gMainWindow; }
+
+win32::HWND ApplicationOwner()
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return 0;
+    if (QWidget* modal = QApplication::activeModalWidget()) return HandleOf(modal);
+    if (QWidget* active = QApplication::activeWindow()) return HandleOf(active);
+    return HandleOf(gMainWindow);
+}
+
+int Run()
+{
+    QApplication* app = EnsureApplication();
+    if (!app) return -1;
+    if (gMainWindow && !gMainWindow->isVisible()) gMainWindow->show();
+    return QApplication::exec();
+}
+
+void ProcessMessages()
+{
+    if (QCoreApplication::instance()) QCoreApplication::processEvents();
+}
+
+std::string ErrorReportText(const std::string& message)
+{
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + '.';
+    return message;
+}
+
+void ShowException(const std::exception& error)
+{
+    try {
+        ShowErrorText(error.what());
+    } catch (...) {
+        // The report itself failed (no memory, no display): nothing is left
+        // to tell the user with.
+    }
+}
+
+void ShowCurrentException() noexcept
+{
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        ShowException(error);
+    } catch (...) {
+        try {
+            ShowErrorText("Unknown error");
+        } catch (...) {
+        }
+    }
 }
 
 } // namespace ui

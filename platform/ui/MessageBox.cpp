@@ -1,10 +1,14 @@
 #include "ui/MessageBox.h"
 
 #include "ui/Application.h"
+#include "win32/errors.h"
 
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QThread>
 
+#include <map>
 #include <mutex>
 
 namespace ui {
@@ -19,6 +23,85 @@ MessageBoxAnswerer CurrentAnswerer()
     return gAnswerer;
 }
 
+const char* ButtonText(int id)
+{
+    switch (id) {
+    case win32::IDOK: return "OK";
+    case win32::IDCANCEL: return "Cancel";
+    case win32::IDABORT: return "&Abort";
+    case win32::IDRETRY: return "&Retry";
+    case win32::IDIGNORE: return "&Ignore";
+    case win32::IDYES: return "&Yes";
+    case win32::IDNO: return "&No";
+    default: return "";
+    }
+}
+
+QMessageBox::Icon IconOf(win32::UINT flags)
+{
+    switch (flags & win32::MB_ICONMASK) {
+    case win32::MB_ICONHAND: return QMessageBox::Critical;
+    case win32::MB_ICONQUESTION: return QMessageBox::Question;
+    case win32::MB_ICONEXCLAMATION: return QMessageBox::Warning;
+    case win32::MB_ICONASTERISK: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+    }
+}
+
+// Escape and the title bar's close button act as the system's box does, not
+// as QMessageBox guesses from the button roles.
+class Box : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+    QAbstractButton* escape = nullptr;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->matches(QKeySequence::Cancel)) {
+            if (escape) escape->click();
+            event->accept();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override
+    {
+        if (!escape) {
+            event->ignore();
+            return;
+        }
+        QMessageBox::closeEvent(event);
+    }
+};
+
+int ShowBox(const MessageBoxRequest& request)
+{
+    const std::vector<int> ids = ButtonsOf(request.flags);
+    Box box(WidgetOf(request.owner));
+    box.setText(QString::fromLocal8Bit(request.text.c_str()));
+    box.setWindowTitle(QString::fromLocal8Bit(request.caption.c_str()));
+    box.setIcon(IconOf(request.flags));
+
+    std::map<QAbstractButton*, int> idOf;
+    for (int id : ids) {
+        // One role for all keeps the system's order under every button layout.
+        QPushButton* button = box.addButton(QString::fromLatin1(ButtonText(id)), QMessageBox::ActionRole);
+        idOf[button] = id;
+        if (id == DefaultButtonOf(request.flags)) box.setDefaultButton(button);
+        if (id == EscapeResultOf(request.flags)) box.escape = button;
+    }
+    if (box.escape) {
+        box.setEscapeButton(box.escape);
+    } else {
+        box.setWindowFlags((box.windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint) &
+                           ~Qt::WindowCloseButtonHint);
+    }
+    box.exec();
+    auto it = idOf.find(box.clickedButton());
+    return it != idOf.end() ? it->second : EscapeResultOf(request.flags);
+}
+
 } // namespace
 
 void SetMessageBoxAnswerer(MessageBoxAnswerer answerer)
@@ -27,30 +110,52 @@ void SetMessageBoxAnswerer(MessageBoxAnswerer answerer)
     gAnswerer = std::move(answerer);
 }
 
+std::vector<int> ButtonsOf(win32::UINT flags)
+{
+    using namespace win32;
+    switch (flags & MB_TYPEMASK) {
+    case MB_OK: return {IDOK};
+    case MB_OKCANCEL: return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE: return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO: return {IDYES, IDNO};
+    case MB_RETRYCANCEL: return {IDRETRY, IDCANCEL};
+    default: return {};
+    }
+}
+
+int DefaultButtonOf(win32::UINT flags)
+{
+    const std::vector<int> ids = ButtonsOf(flags);
+    if (ids.empty()) return 0;
+    const size_t index = (flags & win32::MB_DEFMASK) >> 8;
+    return index < ids.size() ? ids[index] : ids.front();
+}
+
+int EscapeResultOf(win32::UINT flags)
+{
+    const std::vector<int> ids = ButtonsOf(flags);
+    for (int id : ids)
+        if (id == win32::IDCANCEL) return id;
+    if (ids.size() == 1) return ids.front();
+    return 0;
+}
+
 } // namespace ui
 
 namespace win32 {
 
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT flags)
 {
+    if (ui::ButtonsOf(flags).empty()) {
+        SetLastError(ERROR_INVALID_MSGBOX_STYLE);
+        return 0;
+    }
     ui::MessageBoxRequest request{owner, text ? text : "", caption ? caption : "Error", flags};
     if (auto answerer = ui::CurrentAnswerer()) return answerer(request);
-    if (!ui::EnsureApplication()) return 0;
-
-    QMessageBox box;
-    box.setText(QString::fromLocal8Bit(request.text.c_str()));
-    box.setWindowTitle(QString::fromLocal8Bit(request.caption.c_str()));
-    switch (flags & MB_ICONMASK) {
-    case MB_ICONHAND: box.setIcon(QMessageBox::Critical); break;
-    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-    case MB_ICONEXCLAMATION: box.setIcon(QMessageBox::Warning); break;
-    case MB_ICONASTERISK: box.setIcon(QMessageBox::Information); break;
-    default: break;
-    }
-    QPushButton* ok = box.addButton(QMessageBox::Ok);
-    box.setDefaultButton(ok);
-    box.exec();
-    return IDOK;
+    QApplication* app = ui::EnsureApplication();
+    if (!app || QThread::currentThread() != app->thread()) return 0;
+    return ui::ShowBox(request);
 }
 
 } // namespace win32
