@@ -3,6 +3,7 @@
 #pragma once
 
 #include "vantrel_export.h"
+#include "classlib/DateUtils.h"
 #include "classlib/TStringList.h"
 #include "win32/types.h"
 
@@ -72,6 +73,31 @@ VANTREL_EXPORT void DyxShellExecute(const std::string& Target, bool RaiseOnError
 // Text validators, versions and delimited items (dyxsubs/text.cpp)
 // ---------------------------------------------------------------------------
 
+/// The Index-th item (1 = first) of Text cut at the one-character Delimiter,
+/// trimmed; empty when there is no such item.
+VANTREL_EXPORT std::string GetItemByIndex(const std::string& Text, int32_t Index, const std::string& Delimiter);
+/// The value of the first item "Name=value" of the delimited Text; empty when none matches.
+VANTREL_EXPORT std::string GetItemValue(const std::string& Text, const std::string& Name, const std::string& Delimiter);
+/// The same routine as GetItemValue, under its second name.
+VANTREL_EXPORT std::string GetItemData(const std::string& Text, const std::string& Name, const std::string& Delimiter);
+/// True when the trimmed address has at least 4 characters and an "@" neither first nor last.
+VANTREL_EXPORT bool IsValidEmail(const std::string& Address);
+/// True when Address begins with Protocol + ":" (ignoring case) and holds "//" from position 2 on.
+VANTREL_EXPORT bool IsValidURL(const std::string& Address, const std::string& Protocol);
+/// True when every character is a digit or '.'; the empty text gives true.
+VANTREL_EXPORT bool IsFileVersion(const std::string& S);
+/// True when S is a version text whose value, read with the process-wide
+/// decimal separator and narrowed to single precision, is greater than zero.
+VANTREL_EXPORT bool IsFileVersion2(const std::string& S);
+/// Compares two versions: integer parts as numbers, then fractional parts as
+/// texts ignoring case; 0 when either is not a version. Raises EConvertError
+/// when an integer part is not a 32-bit integer.
+VANTREL_EXPORT int32_t CompareFileVersion2(const std::string& Version1, const std::string& Version2);
+/// The text before the first '.'; the whole text when there is none.
+VANTREL_EXPORT std::string GetIntegerPart(const std::string& S);
+/// The text after the first '.'; empty when there is none.
+VANTREL_EXPORT std::string GetFractionalPart(const std::string& S);
+
 // ---------------------------------------------------------------------------
 // Registry (dyxsubs/registry.cpp)
 // ---------------------------------------------------------------------------
@@ -79,6 +105,23 @@ VANTREL_EXPORT void DyxShellExecute(const std::string& Target, bool RaiseOnError
 // ---------------------------------------------------------------------------
 // Dates and times (dyxsubs/datetime.cpp)
 // ---------------------------------------------------------------------------
+
+/// The present local moment as 17 digits "yyyymmddhhmmsszzz".
+VANTREL_EXPORT std::string GenerateTimeStamp();
+/// The moment as "yyyy-mm-dd hh:mm:ss" (colons: the process-wide time
+/// separator); empty outside the years 1 to 9999.
+VANTREL_EXPORT std::string MyDateTimeToStr(TDateTime DateTime);
+/// The date as "yyyy-mm-dd"; empty outside the years 1 to 9999.
+VANTREL_EXPORT std::string MyDateToStr(TDateTime DateTime);
+/// Reads "yyyy-mm-dd hh:mm:ss" and its shorter forms; 0.0 when S does not convert.
+VANTREL_EXPORT TDateTime MyStrToDateTime(const std::string& S);
+/// True when MyStrToDateTime converts S.
+VANTREL_EXPORT bool IsMyDateTime(const std::string& S);
+/// Seconds as "hh:mm:ss", two digits each (hours keep their last two digits).
+VANTREL_EXPORT std::string GetMyTimeFormat(uint32_t Seconds);
+/// Whole seconds from DateTime to now (negative for a future moment),
+/// clamped to the 32-bit range.
+VANTREL_EXPORT int32_t SecondsFromNow(TDateTime DateTime);
 
 // ---------------------------------------------------------------------------
 // System information, window message, HTTP (dyxsubs/system.cpp)

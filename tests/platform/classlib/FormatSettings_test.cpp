@@ -1,0 +1,87 @@
+#include "classlib/FormatSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace vantrel;
+
+TEST(LocaleFormatSettings, EnglishUnitedStates)
+{
+    const TFormatSettings s = LocaleFormatSettings("en_US.UTF-8");
+    EXPECT_EQ(s.DecimalSeparator, '.');
+    EXPECT_EQ(s.TimeSeparator, ':');
+    EXPECT_EQ(s.DateSeparator, '/');
+    EXPECT_EQ(s.ShortDateFormat, "MM/dd/yyyy");
+    EXPECT_EQ(s.LongTimeFormat, "hh:nn:ss AMPM");
+    EXPECT_EQ(s.ShortTimeFormat, "hh:nn AMPM");
+}
+
+TEST(LocaleFormatSettings, German)
+{
+    const TFormatSettings s = LocaleFormatSettings("de_DE.UTF-8");
+    EXPECT_EQ(s.DecimalSeparator, ',');
+    EXPECT_EQ(s.TimeSeparator, ':');
+    EXPECT_EQ(s.DateSeparator, '.');
+    EXPECT_EQ(s.ShortDateFormat, "dd.MM.yyyy");
+    EXPECT_EQ(s.LongTimeFormat, "hh:nn:ss");
+}
+
+TEST(LocaleFormatSettings, UnknownLocaleFallsBackOnC)
+{
+    const TFormatSettings s = LocaleFormatSettings("xx_NOWHERE.UTF-8");
+    EXPECT_EQ(s.DecimalSeparator, '.');
+    EXPECT_EQ(s.TimeSeparator, ':');
+    EXPECT_EQ(s.ShortDateFormat, "MM/dd/yy");
+}
+
+TEST(LocaleFormatSettings, EmptyNameReadsTheEnvironment)
+{
+    ::setenv("LC_ALL", "de_DE.UTF-8", 1);
+    const TFormatSettings german = LocaleFormatSettings("");
+    ::setenv("LC_ALL", "en_US.UTF-8", 1);
+    const TFormatSettings english = LocaleFormatSettings("");
+    ::unsetenv("LC_ALL");
+    EXPECT_EQ(german.DecimalSeparator, ',');
+    EXPECT_EQ(english.DecimalSeparator, '.');
+}
+
+TEST(ProcessFormatSettings, HostCanChangeThem)
+{
+    const TFormatSettings saved = GetFormatSettings();
+    TFormatSettings changed = saved;
+    changed.TimeSeparator = '.';
+    changed.DecimalSeparator = ',';
+    SetFormatSettings(changed);
+    EXPECT_EQ(GetTimeSeparator(), '.');
+    EXPECT_EQ(GetDecimalSeparator(), ',');
+    SetFormatSettings(saved);
+    EXPECT_EQ(GetTimeSeparator(), saved.TimeSeparator);
+}
+
+TEST(ProcessFormatSettings, ReadersSeeWholeSettings)
+{
+    const TFormatSettings saved = GetFormatSettings();
+    TFormatSettings a = LocaleFormatSettings("en_US.UTF-8");
+    TFormatSettings b = LocaleFormatSettings("de_DE.UTF-8");
+    std::vector<std::thread> threads;
+    bool torn = false;
+    threads.emplace_back([&] {
+        for (int i = 0; i < 20000; ++i)
+            SetFormatSettings(i % 2 ? a : b);
+    });
+    threads.emplace_back([&] {
+        for (int i = 0; i < 20000; ++i) {
+            const TFormatSettings s = GetFormatSettings();
+            if ((s.DecimalSeparator == ',') != (s.ShortDateFormat == b.ShortDateFormat))
+                torn = true;
+        }
+    });
+    for (auto& t : threads)
+        t.join();
+    EXPECT_FALSE(torn);
+    SetFormatSettings(saved);
+}
