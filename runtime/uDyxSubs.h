@@ -43,7 +43,50 @@ VANTREL_EXPORT int32_t GetPercentValue(int32_t Part, int32_t Total);
 // Files and folders (dyxsubs/files*.cpp)
 // ---------------------------------------------------------------------------
 
-/// Adds the names matching Mask (folder and wildcard pattern) to List.
+/// Creates every folder along Path (each prefix ending in a backslash, then
+/// the whole path); results are ignored. A blank path does nothing.
+VANTREL_EXPORT void CreateFullPath(const std::string& Path);
+/// Resets the file's attributes to normal and deletes it; true on success.
+VANTREL_EXPORT bool MyDeleteFile(const std::string& FileName);
+/// As MyDeleteFile; empty on success, otherwise "Can not delete file '<name>'.".
+VANTREL_EXPORT std::string MyDeleteFile2(const std::string& FileName);
+/// Copies Source over Target (an existing Target is deleted first), with attributes.
+VANTREL_EXPORT bool MyCopyFile(const std::string& Source, const std::string& Target);
+/// As MyCopyFile; empty on success, otherwise an error text.
+VANTREL_EXPORT std::string MyCopyFile2(const std::string& Source, const std::string& Target);
+/// Renames (moves) a file, replacing a file of the new name; true on success.
+VANTREL_EXPORT bool MyRenameFile(const std::string& OldName, const std::string& NewName);
+/// Deletes every file directly in the folder; sub-folders remain.
+VANTREL_EXPORT void DeleteAllFile(const std::string& Path);
+/// The parent folder of Path, without a trailing backslash.
+VANTREL_EXPORT std::string GetUpLevelPath(const std::string& Path);
+/// True when both names have the same full form (ignoring the case of A-Z),
+/// resolved against BaseDir (GetHomeDir when empty).
+VANTREL_EXPORT bool IsIdenticalFile(const std::string& FileName1, const std::string& FileName2,
+                                    const std::string& BaseDir);
+/// The low 32 bits of the file's size; 0 when it is missing or cannot be opened.
+VANTREL_EXPORT uint32_t MyGetFileSize(const std::string& FileName);
+/// The folder of the running program file, ending in a backslash.
+VANTREL_EXPORT std::string GetHomeDir();
+/// The name part of FileName without its extension.
+VANTREL_EXPORT std::string ExtractFileBaseName(const std::string& FileName);
+/// The Windows folder (C:\windows); empty when the call fails.
+VANTREL_EXPORT std::string GetWinDir();
+/// The Windows system folder (C:\windows\system32); empty when the call fails.
+VANTREL_EXPORT std::string GetWinSysDir();
+/// The file's bytes; empty when it cannot be opened exclusively or read.
+VANTREL_EXPORT std::string ReadFileToStr(const std::string& FileName);
+/// Creates or truncates the file and writes Data in one write.
+VANTREL_EXPORT bool WriteStrToFile(const std::string& FileName, const std::string& Data);
+/// Moves Source to Target now (1) or registers the move for the next restart
+/// (0); -1 when Source is not an existing file, -3 when the registration failed.
+VANTREL_EXPORT int32_t MoveFileReboot(const std::string& Source, const std::string& Target);
+/// S followed by a backslash unless its last character is one.
+VANTREL_EXPORT std::string AppendSlash1(const std::string& S);
+/// S followed by "/" unless its last character is one.
+VANTREL_EXPORT std::string AppendSlash2(const std::string& S);
+/// Adds the names matching Mask (folder and wildcard pattern) to List, which
+/// is created when null; the caller owns and frees it.
 VANTREL_EXPORT void MySearchFile(const std::string& Mask, TStringList*& List);
 
 // ---------------------------------------------------------------------------

@@ -1,0 +1,41 @@
+// The registry calls of the Windows API over the prefix's registry database.
+// Key and value names compare ignoring the case of A-Z. Each call returns
+// ERROR_SUCCESS or the Windows error code; every write call is one
+// transaction. Key handles may be used from any thread of the process.
+#pragma once
+
+#include "win32/types.h"
+
+namespace win32 {
+
+/// Opens an existing key. A null or empty subKey opens key itself again.
+LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, DWORD samDesired, HKEY* result);
+
+/// Opens a key, creating it and every missing key above it. disposition
+/// (optional) receives REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY.
+LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD reserved, char* className, DWORD options,
+                     DWORD samDesired, void* securityAttributes, HKEY* result, DWORD* disposition);
+
+/// Reads a value. With data null only type and size are reported; a buffer
+/// too small gives ERROR_MORE_DATA with the size needed in *dataSize.
+LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type, BYTE* data,
+                      DWORD* dataSize);
+
+/// Writes a value, replacing one of the same name whatever its type. String
+/// types are stored with their terminating zero, added when missing.
+LONG RegSetValueExA(HKEY key, const char* valueName, DWORD reserved, DWORD type, const BYTE* data,
+                    DWORD dataSize);
+
+LONG RegDeleteValueA(HKEY key, const char* valueName);
+
+/// Deletes a key that has no subkeys (ERROR_ACCESS_DENIED when it has).
+LONG RegDeleteKeyA(HKEY key, const char* subKey);
+
+/// Deletes a key with all its subkeys and values; a null or empty subKey
+/// names key itself. Root keys are never deleted (ERROR_ACCESS_DENIED).
+LONG RegDeleteTreeA(HKEY key, const char* subKey);
+
+/// Closes a key handle; closing a predefined root key does nothing.
+LONG RegCloseKey(HKEY key);
+
+} // namespace win32

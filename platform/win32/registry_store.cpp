@@ -1,0 +1,399 @@
+#include "win32/registry_store.h"
+
+#include "win32/paths.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace win32::detail {
+namespace {
+
+constexpr int kBusyTimeoutMs = 30000;
+constexpr size_t kMaxKeyNameLength = 255;
+
+constexpr KeyId kLocalMachine = 1;
+constexpr KeyId kCurrentUser = 2;
+constexpr KeyId kUsers = 3;
+constexpr KeyId kCurrentConfig = 4;
+
+enum Slot {
+    kFindChild,
+    kInsertKey,
+    kKeyExists,
+    kHasSubKeys,
+    kDeleteTree,
+    kGetValue,
+    kSetValue,
+    kDeleteValue,
+    kBegin,
+    kCommit,
+    kRollback,
+    kSlotCount
+};
+
+const char* const kSchema =
+    "BEGIN IMMEDIATE;"
+    "CREATE TABLE IF NOT EXISTS keys("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " parent INTEGER REFERENCES keys(id) ON DELETE CASCADE,"
+    " name BLOB NOT NULL, fold BLOB NOT NULL);"
+    "CREATE UNIQUE INDEX IF NOT EXISTS keys_by_parent ON keys(parent, fold);"
+    "CREATE TABLE IF NOT EXISTS vals("
+    " key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE,"
+    " name BLOB NOT NULL, fold BLOB NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL,"
+    " PRIMARY KEY(key, fold)) WITHOUT ROWID;"
+    "INSERT OR IGNORE INTO keys(id, parent, name, fold) VALUES"
+    " (1, NULL, CAST('HKEY_LOCAL_MACHINE' AS BLOB), CAST('HKEY_LOCAL_MACHINE' AS BLOB)),"
+    " (2, NULL, CAST('HKEY_CURRENT_USER' AS BLOB), CAST('HKEY_CURRENT_USER' AS BLOB)),"
+    " (3, NULL, CAST('HKEY_USERS' AS BLOB), CAST('HKEY_USERS' AS BLOB)),"
+    " (4, NULL, CAST('HKEY_CURRENT_CONFIG' AS BLOB), CAST('HKEY_CURRENT_CONFIG' AS BLOB));"
+    "INSERT OR IGNORE INTO keys(parent, name, fold) VALUES (1, CAST('Software' AS BLOB), CAST('SOFTWARE' AS BLOB));"
+    "INSERT OR IGNORE INTO keys(parent, name, fold)"
+    " SELECT id, CAST('Classes' AS BLOB), CAST('CLASSES' AS BLOB) FROM keys WHERE parent = 1 AND fold = CAST('SOFTWARE' AS BLOB);"
+    "COMMIT;";
+
+// Each thread owns its connection; a child process made by fork never
+// touches its parent's.
+thread_local std::unique_ptr<RegistryDb> tConnection;
+
+void BindText(sqlite3_stmt* st, int index, const std::string& s)
+{
+    sqlite3_bind_blob(st, index, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
+// Resets the statement on every way out so that it holds no lock.
+struct StmtGuard {
+    sqlite3_stmt* st;
+    ~StmtGuard()
+    {
+        if (st) {
+            sqlite3_reset(st);
+            sqlite3_clear_bindings(st);
+        }
+    }
+};
+
+} // namespace
+
+std::string RegistryDatabasePathIn(const std::string& prefixDir) { return prefixDir + "/registry.db"; }
+
+std::string RegistryDatabasePath() { return RegistryDatabasePathIn(PrefixDir()); }
+
+std::string FoldCase(const std::string& name)
+{
+    std::string out = name;
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return out;
+}
+
+DWORD SplitKeyPath(const char* path, std::vector<std::string>& parts)
+{
+    parts.clear();
+    if (path == nullptr || *path == '\0') return ERROR_SUCCESS;
+    std::string p(path);
+    if (p.back() == '\\') p.pop_back();
+    size_t start = 0;
+    while (true) {
+        const size_t end = p.find('\\', start);
+        std::string part = p.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (part.empty()) return ERROR_BAD_PATHNAME;
+        if (part.size() > kMaxKeyNameLength) return ERROR_INVALID_PARAMETER;
+        parts.push_back(std::move(part));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return ERROR_SUCCESS;
+}
+
+DWORD RegistryDb::Open(const std::string& dbPath, RegistryDb*& db)
+{
+    db = nullptr;
+    RegistryDb* current = tConnection.get();
+    if (current && current->pid_ != static_cast<long>(getpid())) {
+        // Inherited through fork: closing it here could disturb the parent's locks.
+        (void)tConnection.release();
+        current = nullptr;
+    }
+    if (current && current->path_ == dbPath) {
+        db = current;
+        return ERROR_SUCCESS;
+    }
+    std::unique_ptr<RegistryDb> fresh(new RegistryDb());
+    const DWORD err = fresh->Connect(dbPath);
+    if (err != ERROR_SUCCESS) return err;
+    tConnection = std::move(fresh);
+    db = tConnection.get();
+    return ERROR_SUCCESS;
+}
+
+RegistryDb::~RegistryDb()
+{
+    for (sqlite3_stmt* st : stmts_) sqlite3_finalize(st);
+    if (db_) sqlite3_close(db_);
+}
+
+DWORD RegistryDb::Connect(const std::string& dbPath)
+{
+    path_ = dbPath;
+    pid_ = static_cast<long>(getpid());
+    stmts_.assign(kSlotCount, nullptr);
+    const int rc = sqlite3_open_v2(dbPath.c_str(), &db_,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) return db_ ? Fail(rc) : ERROR_NOT_ENOUGH_MEMORY;
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    // While another connection turns a new database to WAL or recovers it,
+    // SQLite reports busy without waiting; those moments are short.
+    DWORD err = ERROR_BUSY;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    while (err == ERROR_BUSY && std::chrono::steady_clock::now() < deadline) {
+        err = Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
+        if (err == ERROR_SUCCESS) err = MakeSchema();
+        if (err == ERROR_BUSY) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return err;
+}
+
+DWORD RegistryDb::MakeSchema()
+{
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db_, "SELECT 1 FROM keys WHERE id = 1", -1, &st, nullptr) == SQLITE_OK) {
+        const int rc = sqlite3_step(st);
+        sqlite3_finalize(st);
+        if (rc == SQLITE_ROW) return ERROR_SUCCESS;
+    } else {
+        sqlite3_finalize(st);
+    }
+    const DWORD err = Exec(kSchema);
+    if (err != ERROR_SUCCESS && !sqlite3_get_autocommit(db_)) Exec("ROLLBACK");
+    return err;
+}
+
+DWORD RegistryDb::Exec(const char* sql)
+{
+    const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+    return rc == SQLITE_OK ? ERROR_SUCCESS : Fail(rc);
+}
+
+DWORD RegistryDb::Fail(int rc) const
+{
+    if (rc == SQLITE_CONSTRAINT_FOREIGNKEY) return ERROR_KEY_DELETED;
+    switch (rc & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return ERROR_BUSY;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH: return ERROR_ACCESS_DENIED;
+    case SQLITE_FULL: return ERROR_DISK_FULL;
+    case SQLITE_CANTOPEN: return ERROR_CANTOPEN;
+    case SQLITE_NOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case SQLITE_IOERR: return ERROR_IO_DEVICE;
+    case SQLITE_TOOBIG: return ERROR_INVALID_PARAMETER;
+    default: return ERROR_BADDB;
+    }
+}
+
+sqlite3_stmt* RegistryDb::Prepare(int slot, const char* sql)
+{
+    sqlite3_stmt*& st = stmts_[static_cast<size_t>(slot)];
+    if (!st && sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        st = nullptr;
+    }
+    return st;
+}
+
+DWORD RegistryDb::Begin()
+{
+    sqlite3_stmt* st = Prepare(kBegin, "BEGIN IMMEDIATE");
+    if (!st) return Fail(sqlite3_errcode(db_));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    while (true) {
+        const int rc = sqlite3_step(st);
+        sqlite3_reset(st);
+        if (rc == SQLITE_DONE) return ERROR_SUCCESS;
+        // A busy result that the busy handler did not wait for (WAL recovery).
+        if ((rc & 0xFF) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) return Fail(rc);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+DWORD RegistryDb::Commit()
+{
+    sqlite3_stmt* st = Prepare(kCommit, "COMMIT");
+    int rc = st ? sqlite3_step(st) : sqlite3_errcode(db_);
+    if (st) sqlite3_reset(st);
+    if (rc == SQLITE_DONE) return ERROR_SUCCESS;
+    const DWORD err = Fail(rc);
+    Rollback();
+    return err;
+}
+
+void RegistryDb::Rollback()
+{
+    if (sqlite3_get_autocommit(db_)) return;
+    sqlite3_stmt* st = Prepare(kRollback, "ROLLBACK");
+    if (st) {
+        sqlite3_step(st);
+        sqlite3_reset(st);
+    }
+}
+
+DWORD RegistryDb::RootKey(HKEY root, KeyId& id)
+{
+    switch (root) {
+    case HKEY_LOCAL_MACHINE: id = kLocalMachine; return ERROR_SUCCESS;
+    case HKEY_CURRENT_USER: id = kCurrentUser; return ERROR_SUCCESS;
+    case HKEY_USERS: id = kUsers; return ERROR_SUCCESS;
+    case HKEY_CURRENT_CONFIG: id = kCurrentConfig; return ERROR_SUCCESS;
+    case HKEY_CLASSES_ROOT: return FindKey(kLocalMachine, {"Software", "Classes"}, id);
+    default: return ERROR_INVALID_HANDLE;
+    }
+}
+
+DWORD RegistryDb::FindKey(KeyId parent, const std::vector<std::string>& parts, KeyId& id)
+{
+    sqlite3_stmt* st = Prepare(kFindChild, "SELECT id FROM keys WHERE parent = ?1 AND fold = ?2");
+    if (!st) return Fail(sqlite3_errcode(db_));
+    if (parts.empty()) {
+        id = parent;
+        return CheckKey(parent);
+    }
+    KeyId current = parent;
+    for (const std::string& part : parts) {
+        StmtGuard guard{st};
+        sqlite3_bind_int64(st, 1, current);
+        BindText(st, 2, FoldCase(part));
+        const int rc = sqlite3_step(st);
+        if (rc == SQLITE_DONE) {
+            // A key deleted under an open handle reports that, not a missing subkey.
+            return current == parent && CheckKey(parent) != ERROR_SUCCESS ? ERROR_KEY_DELETED : ERROR_FILE_NOT_FOUND;
+        }
+        if (rc != SQLITE_ROW) return Fail(rc);
+        current = sqlite3_column_int64(st, 0);
+    }
+    id = current;
+    return ERROR_SUCCESS;
+}
+
+DWORD RegistryDb::CreateKey(KeyId parent, const std::vector<std::string>& parts, KeyId& id, bool& created)
+{
+    created = false;
+    KeyId current = parent;
+    size_t level = 0;
+    for (; level < parts.size(); ++level) {
+        KeyId child = 0;
+        const DWORD err = FindKey(current, {parts[level]}, child);
+        if (err == ERROR_FILE_NOT_FOUND) break;
+        if (err != ERROR_SUCCESS) return err;
+        current = child;
+    }
+    if (level == parts.size()) {
+        id = current;
+        return parts.empty() ? CheckKey(current) : ERROR_SUCCESS;
+    }
+    sqlite3_stmt* st = Prepare(kInsertKey, "INSERT INTO keys(parent, name, fold) VALUES (?1, ?2, ?3)");
+    if (!st) return Fail(sqlite3_errcode(db_));
+    for (; level < parts.size(); ++level) {
+        StmtGuard guard{st};
+        sqlite3_bind_int64(st, 1, current);
+        BindText(st, 2, parts[level]);
+        BindText(st, 3, FoldCase(parts[level]));
+        const int rc = sqlite3_step(st);
+        if (rc != SQLITE_DONE) return Fail(rc);
+        current = sqlite3_last_insert_rowid(db_);
+    }
+    created = true;
+    id = current;
+    return ERROR_SUCCESS;
+}
+
+DWORD RegistryDb::CheckKey(KeyId id)
+{
+    sqlite3_stmt* st = Prepare(kKeyExists, "SELECT 1 FROM keys WHERE id = ?1");
+    if (!st) return Fail(sqlite3_errcode(db_));
+    StmtGuard guard{st};
+    sqlite3_bind_int64(st, 1, id);
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW) return ERROR_SUCCESS;
+    return rc == SQLITE_DONE ? ERROR_KEY_DELETED : Fail(rc);
+}
+
+DWORD RegistryDb::HasSubKeys(KeyId id, bool& has)
+{
+    sqlite3_stmt* st = Prepare(kHasSubKeys, "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1");
+    if (!st) return Fail(sqlite3_errcode(db_));
+    StmtGuard guard{st};
+    sqlite3_bind_int64(st, 1, id);
+    const int rc = sqlite3_step(st);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Fail(rc);
+    has = rc == SQLITE_ROW;
+    return ERROR_SUCCESS;
+}
+
+DWORD RegistryDb::DeleteKey(KeyId id)
+{
+    sqlite3_stmt* st = Prepare(kDeleteTree,
+                               "DELETE FROM keys WHERE id IN ("
+                               " WITH RECURSIVE sub(id) AS ("
+                               "  SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id)"
+                               " SELECT id FROM sub)");
+    if (!st) return Fail(sqlite3_errcode(db_));
+    StmtGuard guard{st};
+    sqlite3_bind_int64(st, 1, id);
+    const int rc = sqlite3_step(st);
+    if (rc != SQLITE_DONE) return Fail(rc);
+    return sqlite3_changes(db_) > 0 ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+}
+
+DWORD RegistryDb::GetValue(KeyId key, const std::string& name, RegValue& value)
+{
+    sqlite3_stmt* st = Prepare(kGetValue, "SELECT type, data FROM vals WHERE key = ?1 AND fold = ?2");
+    if (!st) return Fail(sqlite3_errcode(db_));
+    StmtGuard guard{st};
+    sqlite3_bind_int64(st, 1, key);
+    BindText(st, 2, FoldCase(name));
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_DONE) return CheckKey(key) == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+    if (rc != SQLITE_ROW) return Fail(rc);
+    value.type = static_cast<DWORD>(sqlite3_column_int64(st, 0));
+    const void* data = sqlite3_column_blob(st, 1);
+    const int size = sqlite3_column_bytes(st, 1);
+    value.data.assign(data ? static_cast<const char*>(data) : "", static_cast<size_t>(size));
+    return ERROR_SUCCESS;
+}
+
+DWORD RegistryDb::SetValue(KeyId key, const std::string& name, const RegValue& value)
+{
+    sqlite3_stmt* st = Prepare(kSetValue,
+                               "INSERT INTO vals(key, name, fold, type, data) VALUES (?1, ?2, ?3, ?4, ?5)"
+                               " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
+    if (!st) return Fail(sqlite3_errcode(db_));
+    StmtGuard guard{st};
+    sqlite3_bind_int64(st, 1, key);
+    BindText(st, 2, name);
+    BindText(st, 3, FoldCase(name));
+    sqlite3_bind_int64(st, 4, value.type);
+    BindText(st, 5, value.data);
+    const int rc = sqlite3_step(st);
+    return rc == SQLITE_DONE ? ERROR_SUCCESS : Fail(rc);
+}
+
+DWORD RegistryDb::DeleteValue(KeyId key, const std::string& name)
+{
+    sqlite3_stmt* st = Prepare(kDeleteValue, "DELETE FROM vals WHERE key = ?1 AND fold = ?2");
+    if (!st) return Fail(sqlite3_errcode(db_));
+    StmtGuard guard{st};
+    sqlite3_bind_int64(st, 1, key);
+    BindText(st, 2, FoldCase(name));
+    const int rc = sqlite3_step(st);
+    if (rc != SQLITE_DONE) return Fail(rc);
+    if (sqlite3_changes(db_) > 0) return ERROR_SUCCESS;
+    return CheckKey(key) == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+}
+
+} // namespace win32::detail

@@ -1,0 +1,107 @@
+// The registry database: one SQLite file per prefix holding every root key.
+// Each thread keeps its own connection; writes run in immediate transactions
+// so that concurrent threads and processes never lose one.
+#pragma once
+
+#include "win32/types.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace win32::detail {
+
+using KeyId = int64_t;
+
+struct RegValue {
+    DWORD type = REG_NONE;
+    std::string data;
+};
+
+/// Host path of the registry database of the current prefix.
+std::string RegistryDatabasePath();
+/// Host path of the registry database of the prefix folder prefixDir.
+std::string RegistryDatabasePathIn(const std::string& prefixDir);
+
+/// Splits a key path at its backslashes. A null or empty path gives no
+/// parts; one trailing backslash is allowed. Returns ERROR_BAD_PATHNAME for
+/// an empty level and ERROR_INVALID_PARAMETER for a level over 255 bytes.
+DWORD SplitKeyPath(const char* path, std::vector<std::string>& parts);
+
+/// Folds the letters a-z to A-Z and leaves every other byte as it is.
+std::string FoldCase(const std::string& name);
+
+/// The calling thread's connection to one registry database. Every method
+/// returns ERROR_SUCCESS or the Windows error for the failure.
+class RegistryDb {
+public:
+    /// The thread's connection to dbPath, opened and given its schema on first use.
+    static DWORD Open(const std::string& dbPath, RegistryDb*& db);
+
+    ~RegistryDb();
+    RegistryDb(const RegistryDb&) = delete;
+    RegistryDb& operator=(const RegistryDb&) = delete;
+
+    /// Starts a write transaction (waits for other writers up to the busy timeout).
+    DWORD Begin();
+    DWORD Commit();
+    void Rollback();
+
+    /// The key behind a predefined root handle (HKEY_CLASSES_ROOT is HKLM\Software\Classes).
+    DWORD RootKey(HKEY root, KeyId& id);
+    /// Follows parts below parent; ERROR_FILE_NOT_FOUND when a level is missing.
+    DWORD FindKey(KeyId parent, const std::vector<std::string>& parts, KeyId& id);
+    /// Follows parts below parent, creating the missing levels (within a transaction).
+    DWORD CreateKey(KeyId parent, const std::vector<std::string>& parts, KeyId& id, bool& created);
+    /// ERROR_SUCCESS when the key still exists, ERROR_KEY_DELETED otherwise.
+    DWORD CheckKey(KeyId id);
+    DWORD HasSubKeys(KeyId id, bool& has);
+    /// Removes the key with its subkeys and values (within a transaction).
+    DWORD DeleteKey(KeyId id);
+
+    DWORD GetValue(KeyId key, const std::string& name, RegValue& value);
+    DWORD SetValue(KeyId key, const std::string& name, const RegValue& value);
+    DWORD DeleteValue(KeyId key, const std::string& name);
+
+private:
+    RegistryDb() = default;
+    DWORD Connect(const std::string& dbPath);
+    DWORD MakeSchema();
+    DWORD Exec(const char* sql);
+    sqlite3_stmt* Prepare(int slot, const char* sql);
+    DWORD Fail(int rc) const;
+
+    sqlite3* db_ = nullptr;
+    std::string path_;
+    long pid_ = 0;
+    std::vector<sqlite3_stmt*> stmts_;
+};
+
+/// Runs a write transaction on the thread's connection; rolls back unless committed.
+class RegistryTransaction {
+public:
+    explicit RegistryTransaction(RegistryDb& db) : db_(db), error_(db.Begin()) {}
+    ~RegistryTransaction()
+    {
+        if (error_ == ERROR_SUCCESS && !done_) db_.Rollback();
+    }
+    RegistryTransaction(const RegistryTransaction&) = delete;
+    RegistryTransaction& operator=(const RegistryTransaction&) = delete;
+
+    DWORD error() const { return error_; }
+    DWORD Commit()
+    {
+        done_ = true;
+        return db_.Commit();
+    }
+
+private:
+    RegistryDb& db_;
+    DWORD error_;
+    bool done_ = false;
+};
+
+} // namespace win32::detail

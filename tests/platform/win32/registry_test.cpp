@@ -1,0 +1,251 @@
+#include "win32/registry.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace win32;
+
+namespace {
+
+constexpr LONG kOk = static_cast<LONG>(ERROR_SUCCESS);
+
+class Registry : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/vantrel-registry-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+        saved_ = std::getenv("VANTREL_PREFIX") ? std::getenv("VANTREL_PREFIX") : "";
+        setenv("VANTREL_PREFIX", dir_.c_str(), 1);
+    }
+    void TearDown() override
+    {
+        setenv("VANTREL_PREFIX", saved_.c_str(), 1);
+        std::filesystem::remove_all(dir_);
+    }
+
+    static HKEY Create(HKEY root, const char* path, DWORD* disposition = nullptr)
+    {
+        HKEY key = 0;
+        EXPECT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, disposition), kOk);
+        return key;
+    }
+    static LONG SetString(HKEY key, const char* name, const std::string& text)
+    {
+        return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                              static_cast<DWORD>(text.size() + 1));
+    }
+    static LONG SetDword(HKEY key, const char* name, DWORD value)
+    {
+        return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    }
+    static std::string GetString(HKEY key, const char* name, LONG* rc = nullptr)
+    {
+        char buf[256] = {};
+        DWORD size = sizeof buf;
+        DWORD type = 0;
+        const LONG r = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
+        if (rc) *rc = r;
+        return r == kOk ? std::string(buf) : std::string("<error>");
+    }
+
+    std::string dir_;
+    std::string saved_;
+};
+
+TEST_F(Registry, CreatesMissingParentsAndOpensIgnoringCase)
+{
+    DWORD disposition = 0;
+    HKEY key = Create(HKEY_CURRENT_USER, "Software\\Vendor\\App", &disposition);
+    EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+    EXPECT_EQ(SetString(key, "Name", "value"), kOk);
+    EXPECT_EQ(RegCloseKey(key), kOk);
+
+    HKEY again = Create(HKEY_CURRENT_USER, "SOFTWARE\\vendor\\APP\\", &disposition);
+    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+    EXPECT_EQ(GetString(again, "nAME"), "value");
+    RegCloseKey(again);
+
+    HKEY opened = 0;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "software\\VENDOR", 0, KEY_READ, &opened), kOk);
+    HKEY child = 0;
+    ASSERT_EQ(RegOpenKeyExA(opened, "app", 0, KEY_READ, &child), kOk);
+    EXPECT_EQ(GetString(child, "name"), "value");
+    RegCloseKey(child);
+    RegCloseKey(opened);
+
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Other", 0, KEY_READ, &opened),
+              static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, KEY_READ, &opened),
+              static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "a\\\\b", 0, KEY_READ, &opened), static_cast<LONG>(ERROR_BAD_PATHNAME));
+}
+
+TEST_F(Registry, QuerySizesTypesAndReplacement)
+{
+    HKEY key = Create(HKEY_CURRENT_USER, "Q");
+    ASSERT_EQ(SetString(key, "", "default"), kOk);
+    DWORD type = 0, size = 0;
+    ASSERT_EQ(RegQueryValueExA(key, nullptr, nullptr, &type, nullptr, &size), kOk);
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(size, 8u);
+
+    char small[4];
+    size = sizeof small;
+    EXPECT_EQ(RegQueryValueExA(key, "", nullptr, &type, reinterpret_cast<BYTE*>(small), &size),
+              static_cast<LONG>(ERROR_MORE_DATA));
+    EXPECT_EQ(size, 8u);
+
+    // A string written without its zero gets one.
+    ASSERT_EQ(RegSetValueExA(key, "raw", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>("%X%"), 3), kOk);
+    size = 0;
+    ASSERT_EQ(RegQueryValueExA(key, "raw", nullptr, &type, nullptr, &size), kOk);
+    EXPECT_EQ(type, REG_EXPAND_SZ);
+    EXPECT_EQ(size, 4u);
+
+    ASSERT_EQ(SetDword(key, "Default", 0xFFFFD8F1u), kOk); // same name ignoring case: replaced
+    DWORD value = 0;
+    size = sizeof value;
+    ASSERT_EQ(RegQueryValueExA(key, "", nullptr, &type, nullptr, nullptr), kOk);
+    EXPECT_EQ(type, REG_SZ);
+    ASSERT_EQ(RegQueryValueExA(key, "DEFAULT", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size), kOk);
+    EXPECT_EQ(type, REG_DWORD);
+    EXPECT_EQ(value, 0xFFFFD8F1u);
+    EXPECT_EQ(RegSetValueExA(key, "bad", 0, REG_DWORD, reinterpret_cast<const BYTE*>("ab"), 2),
+              static_cast<LONG>(ERROR_INVALID_PARAMETER));
+
+    const BYTE blob[] = {0, 1, 0, 2};
+    ASSERT_EQ(RegSetValueExA(key, "bin", 0, REG_BINARY, blob, sizeof blob), kOk);
+    BYTE back[8] = {};
+    size = sizeof back;
+    ASSERT_EQ(RegQueryValueExA(key, "bin", nullptr, &type, back, &size), kOk);
+    EXPECT_EQ(size, 4u);
+    EXPECT_EQ(std::memcmp(back, blob, 4), 0);
+
+    EXPECT_EQ(RegDeleteValueA(key, "BIN"), kOk);
+    EXPECT_EQ(RegDeleteValueA(key, "bin"), static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+    RegCloseKey(key);
+}
+
+TEST_F(Registry, ClassesRootIsBelowLocalMachine)
+{
+    HKEY key = Create(HKEY_CLASSES_ROOT, "AllFilesystemObjects\\Shell\\M");
+    ASSERT_EQ(SetString(key, "", "M"), kOk);
+    RegCloseKey(key);
+    HKEY same = 0;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\AllFilesystemObjects\\Shell\\M", 0, KEY_READ,
+                            &same),
+              kOk);
+    EXPECT_EQ(GetString(same, ""), "M");
+    RegCloseKey(same);
+}
+
+TEST_F(Registry, DeletingKeys)
+{
+    HKEY key = Create(HKEY_CURRENT_USER, "Tree\\A\\B");
+    ASSERT_EQ(SetString(key, "v", "x"), kOk);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Tree\\A"), static_cast<LONG>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, "tree"), kOk);
+
+    // The handle outlives its key.
+    LONG rc = kOk;
+    GetString(key, "v", &rc);
+    EXPECT_EQ(rc, static_cast<LONG>(ERROR_KEY_DELETED));
+    EXPECT_EQ(SetString(key, "v", "y"), static_cast<LONG>(ERROR_KEY_DELETED));
+    HKEY sub = 0;
+    EXPECT_EQ(RegCreateKeyExA(key, "C", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr),
+              static_cast<LONG>(ERROR_KEY_DELETED));
+    RegCloseKey(key);
+
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Tree", 0, KEY_READ, &sub), static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, "Tree"), static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, nullptr), static_cast<LONG>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Classes"), static_cast<LONG>(ERROR_ACCESS_DENIED));
+
+    HKEY leaf = Create(HKEY_CURRENT_USER, "Leaf");
+    RegCloseKey(leaf);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "LEAF"), kOk);
+}
+
+TEST_F(Registry, HandlesAndAccessRights)
+{
+    HKEY key = Create(HKEY_CURRENT_USER, "R");
+    RegCloseKey(key);
+    HKEY readOnly = 0;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "R", 0, KEY_READ, &readOnly), kOk);
+    EXPECT_EQ(SetString(readOnly, "v", "x"), static_cast<LONG>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(RegCloseKey(readOnly), kOk);
+    EXPECT_EQ(RegCloseKey(readOnly), static_cast<LONG>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(SetString(readOnly, "v", "x"), static_cast<LONG>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(RegCloseKey(HKEY_CURRENT_USER), kOk);
+
+    // Writing straight under a root key.
+    EXPECT_EQ(SetString(HKEY_CURRENT_USER, "top", "t"), kOk);
+    EXPECT_EQ(GetString(HKEY_CURRENT_USER, "TOP"), "t");
+}
+
+void WriteMany(const std::string& tag, int threads, int perThread, std::atomic<int>& failures)
+{
+    std::vector<std::thread> pool;
+    for (int t = 0; t < threads; ++t) {
+        pool.emplace_back([&, t] {
+            HKEY key = 0;
+            if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Stress", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                nullptr) != kOk) {
+                ++failures;
+                return;
+            }
+            for (int i = 0; i < perThread; ++i) {
+                const std::string name = tag + "-" + std::to_string(t) + "-" + std::to_string(i);
+                if (RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+                                   static_cast<DWORD>(name.size() + 1)) != kOk)
+                    ++failures;
+            }
+            RegCloseKey(key);
+        });
+    }
+    for (auto& th : pool) th.join();
+}
+
+TEST_F(Registry, TwoProcessesAndEightThreadsLoseNothing)
+{
+    constexpr int kThreads = 8;
+    constexpr int kPerThread = 60;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::atomic<int> failures{0};
+        WriteMany("child", kThreads, kPerThread, failures);
+        _exit(failures.load() == 0 ? 0 : 1);
+    }
+    std::atomic<int> failures{0};
+    WriteMany("parent", kThreads, kPerThread, failures);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(failures.load(), 0);
+
+    HKEY key = 0;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Stress", 0, KEY_READ, &key), kOk);
+    int found = 0;
+    for (const char* tag : {"parent", "child"})
+        for (int t = 0; t < kThreads; ++t)
+            for (int i = 0; i < kPerThread; ++i) {
+                const std::string name = std::string(tag) + "-" + std::to_string(t) + "-" + std::to_string(i);
+                found += GetString(key, name.c_str()) == name ? 1 : 0;
+            }
+    RegCloseKey(key);
+    EXPECT_EQ(found, 2 * kThreads * kPerThread);
+}
+
+} // namespace
