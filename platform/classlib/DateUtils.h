@@ -66,9 +66,9 @@ namespace detail {
 /// Where Now() reads the clock. Tests install a fixed clock; nullptr restores
 /// the system clock. Returns the source that was in use.
 using NowSource = TDateTime (*)();
-VANTREL_EXPORT NowSource SetNowSource(NowSource Source);
+NowSource SetNowSource(NowSource Source);
 /// The local clock of the system, to the millisecond.
-VANTREL_EXPORT TDateTime SystemNow();
+TDateTime SystemNow();
 } // namespace detail
 
 } // namespace vantrel

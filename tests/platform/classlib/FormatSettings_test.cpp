@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -84,4 +87,23 @@ TEST(ProcessFormatSettings, ReadersSeeWholeSettings)
         t.join();
     EXPECT_FALSE(torn);
     SetFormatSettings(saved);
+}
+
+// The child half runs in a process started under a German environment.
+TEST(ProcessFormatSettings, TakenFromTheEnvironmentAtStartUp)
+{
+    if (const char* expected = std::getenv("VANTREL_EXPECT_DECIMAL_SEPARATOR")) {
+        EXPECT_EQ(GetDecimalSeparator(), expected[0]);
+        EXPECT_EQ(GetFormatSettings().ShortDateFormat, "dd.MM.yyyy");
+        return;
+    }
+    std::error_code error;
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe", error).string();
+    ASSERT_FALSE(error);
+    const std::string command = "LC_ALL=de_DE.UTF-8 VANTREL_EXPECT_DECIMAL_SEPARATOR=, '" + self + "'"
+                                " --gtest_filter=ProcessFormatSettings.TakenFromTheEnvironmentAtStartUp"
+                                " >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
