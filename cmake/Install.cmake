@@ -30,5 +30,8 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/VantrelConfigVersion.cmake
 install(FILES ${CMAKE_BINARY_DIR}/VantrelConfig.cmake ${CMAKE_BINARY_DIR}/VantrelConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Vantrel)
 
+# The .pc file finds the prefix from its own place, so that an install under
+# any --prefix stays usable.
+file(RELATIVE_PATH VANTREL_PC_PREFIX_FROM_PCDIR /x/${CMAKE_INSTALL_LIBDIR}/pkgconfig /x)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/vantrel.pc.in ${CMAKE_BINARY_DIR}/vantrel.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/vantrel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
