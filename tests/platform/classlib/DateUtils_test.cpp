@@ -148,11 +148,3 @@ TEST(Clock, NowIsTheLocalTime)
     ::unsetenv("TZ");
     ::tzset();
 }
-
-TEST(Clock, SourceCanBeReplaced)
-{
-    const auto previous = detail::SetNowSource([] { return 45356.25; });
-    EXPECT_EQ(Now(), 45356.25);
-    detail::SetNowSource(previous);
-    EXPECT_NE(Now(), 45356.25);
-}

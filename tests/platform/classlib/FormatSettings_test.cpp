@@ -52,19 +52,6 @@ TEST(LocaleFormatSettings, EmptyNameReadsTheEnvironment)
     EXPECT_EQ(english.DecimalSeparator, '.');
 }
 
-TEST(ProcessFormatSettings, HostCanChangeThem)
-{
-    const TFormatSettings saved = GetFormatSettings();
-    TFormatSettings changed = saved;
-    changed.TimeSeparator = '.';
-    changed.DecimalSeparator = ',';
-    SetFormatSettings(changed);
-    EXPECT_EQ(GetTimeSeparator(), '.');
-    EXPECT_EQ(GetDecimalSeparator(), ',');
-    SetFormatSettings(saved);
-    EXPECT_EQ(GetTimeSeparator(), saved.TimeSeparator);
-}
-
 TEST(ProcessFormatSettings, ReadersSeeWholeSettings)
 {
     const TFormatSettings saved = GetFormatSettings();
