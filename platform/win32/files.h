@@ -28,4 +28,14 @@ DWORD GetFileAttributesA(const char* fileName);
 /// is whole and no temporary file is left.
 DWORD WriteFileAtomically(const std::string& fileName, std::string_view data);
 
+namespace detail {
+
+/// The host descriptor behind a file handle, or -1 for any other handle.
+/// The handle keeps owning it.
+int FileDescriptor(HANDLE file);
+
+/// The host path a file handle was opened with, or empty.
+std::string FileHostPath(HANDLE file);
+
+} // namespace detail
 } // namespace win32

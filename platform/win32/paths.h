@@ -16,8 +16,11 @@ std::string PrefixDir();
 /// Resolves a Windows path (drive, rooted or relative; '\' or '/') to a host
 /// path. Components that do not exist as written are looked up ignoring the
 /// case of A-Z; components that exist in no case are kept as written, so the
-/// result can name a file to be created. Returns ERROR_SUCCESS or the error
-/// (unknown drive, UNC name, name too long), which is also the last error.
+/// result can name a file to be created. A trailing separator is kept as a
+/// trailing '/'. Returns ERROR_SUCCESS or the error (unknown drive or UNC
+/// name: ERROR_PATH_NOT_FOUND; a character Windows forbids in names, the
+/// wildcards included: ERROR_INVALID_NAME; a full form longer than 259
+/// characters: ERROR_FILENAME_EXCED_RANGE), which is also the last error.
 DWORD ResolvePath(const std::string& windowsPath, std::string& hostPath);
 
 /// The Windows form of an absolute host path ("/home/u" -> "Z:\home\u"),
@@ -34,4 +37,16 @@ BOOL SetCurrentDirectoryA(const char* pathName);
 /// The running program's path in Windows form; hModule is ignored.
 DWORD GetModuleFileNameA(HMODULE hModule, char* fileName, DWORD size);
 
+namespace detail {
+
+/// Makes GetModuleFileNameA report windowsPath (for tests that pretend the
+/// program lies elsewhere); an empty path restores the real one.
+void OverrideModuleFileName(const std::string& windowsPath);
+
+/// The Windows error for errno err from a call on hostPath: a missing name
+/// gives ERROR_FILE_NOT_FOUND when its folder exists, else
+/// ERROR_PATH_NOT_FOUND; other values as ErrorFromErrno.
+DWORD HostPathError(int err, const std::string& hostPath);
+
+} // namespace detail
 } // namespace win32

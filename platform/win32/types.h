@@ -27,6 +27,7 @@ constexpr DWORD MAX_PATH = 260;
 inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
 constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
 constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFFu;
+constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFFu;
 
 // Error codes (Windows numbering).
 constexpr DWORD ERROR_SUCCESS = 0;
@@ -52,6 +53,7 @@ constexpr DWORD ERROR_HANDLE_EOF = 38;
 constexpr DWORD ERROR_HANDLE_DISK_FULL = 39;
 constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 constexpr DWORD ERROR_BAD_NETPATH = 53;
+constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
 constexpr DWORD ERROR_FILE_EXISTS = 80;
 constexpr DWORD ERROR_CANNOT_MAKE = 82;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;

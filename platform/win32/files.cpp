@@ -1,0 +1,477 @@
+#include "win32/files.h"
+
+#include "win32/dosattrib.h"
+#include "win32/errors.h"
+#include "win32/handles.h"
+#include "win32/paths.h"
+#include "win32/prefix.h"
+#include "win32/syscalls.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+
+namespace win32 {
+namespace {
+
+class FileObject : public detail::HandleObject {
+public:
+    FileObject(int fd, DWORD access, std::string hostPath)
+        : fd_(fd), access_(access), hostPath_(std::move(hostPath)) {}
+    ~FileObject() override { detail::Sys().close(fd_); }
+
+    int fd() const { return fd_; }
+    bool canRead() const { return access_ & GENERIC_READ; }
+    bool canWrite() const { return access_ & GENERIC_WRITE; }
+    const std::string& hostPath() const { return hostPath_; }
+
+private:
+    int fd_;
+    DWORD access_;
+    std::string hostPath_;
+};
+
+constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
+
+bool IsReadOnly(const struct stat& st) { return (st.st_mode & kWriteBits) == 0; }
+
+HANDLE Fail(DWORD code)
+{
+    SetLastError(code);
+    return INVALID_HANDLE_VALUE;
+}
+
+BOOL FailBool(DWORD code)
+{
+    SetLastError(code);
+    return FALSE;
+}
+
+int OpenRetrying(const char* path, int flags, mode_t mode)
+{
+    int fd;
+    do {
+        fd = detail::Sys().open(path, flags, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+int FlockRetrying(int fd, int op)
+{
+    int rc;
+    do {
+        rc = detail::Sys().flock(fd, op);
+    } while (rc != 0 && errno == EINTR);
+    return rc;
+}
+
+// Share 0 holds an exclusive lock, a share without write a shared one; a
+// share that lets others write holds nothing but must not get past an
+// exclusive holder either.
+DWORD TakeShareLock(int fd, DWORD shareMode)
+{
+    const bool probeOnly = shareMode & FILE_SHARE_WRITE;
+    const int op = shareMode == 0 ? LOCK_EX : LOCK_SH;
+    if (FlockRetrying(fd, op | LOCK_NB) != 0)
+        return errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ErrorFromErrno(errno);
+    if (probeOnly)
+        FlockRetrying(fd, LOCK_UN);
+    return ERROR_SUCCESS;
+}
+
+int OpenFlags(DWORD access, DWORD disposition)
+{
+    int flags = O_CLOEXEC;
+    if ((access & GENERIC_READ) && (access & GENERIC_WRITE))
+        flags |= O_RDWR;
+    else if (access & GENERIC_WRITE)
+        flags |= O_WRONLY;
+    else
+        flags |= O_RDONLY;
+    if (disposition == CREATE_NEW)
+        flags |= O_CREAT | O_EXCL;
+    else if (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)
+        flags |= O_CREAT;
+    return flags;
+}
+
+// What the disposition and the existing file allow before anything is opened.
+DWORD CheckExisting(const std::string& host, DWORD access, DWORD disposition, bool& exists)
+{
+    struct stat st{};
+    exists = detail::Sys().stat(host.c_str(), &st) == 0;
+    if (!exists) {
+        if (errno != ENOENT)
+            return detail::HostPathError(errno, host);
+        if (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING)
+            return detail::HostPathError(ENOENT, host);
+        if (!host.empty() && host.back() == '/')
+            return ERROR_INVALID_NAME;
+        return ERROR_SUCCESS;
+    }
+    if (disposition == CREATE_NEW)
+        return ERROR_FILE_EXISTS;
+    if (S_ISDIR(st.st_mode))
+        return ERROR_ACCESS_DENIED;
+    const bool writes = (access & GENERIC_WRITE) || disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
+    // Checked here, not left to open(): the superuser may write anything.
+    if (writes && IsReadOnly(st))
+        return ERROR_ACCESS_DENIED;
+    return ERROR_SUCCESS;
+}
+
+DWORD OpenLocked(const std::string& host, DWORD access, DWORD share, DWORD disposition, DWORD attributes,
+                 bool exists, int& fd)
+{
+    const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+    fd = OpenRetrying(host.c_str(), OpenFlags(access, disposition), mode);
+    if (fd < 0)
+        return errno == EEXIST ? ERROR_FILE_EXISTS : detail::HostPathError(errno, host);
+    DWORD err = ERROR_SUCCESS;
+    if (access & (GENERIC_READ | GENERIC_WRITE))
+        err = TakeShareLock(fd, share);
+    // Truncated only once the lock is held, so a refused open changes nothing.
+    const bool truncate = disposition == TRUNCATE_EXISTING || (disposition == CREATE_ALWAYS && exists);
+    if (!err && truncate && detail::Sys().ftruncate(fd, 0) != 0)
+        err = ErrorFromErrno(errno);
+    if (err) {
+        detail::Sys().close(fd);
+        fd = -1;
+    }
+    return err;
+}
+
+std::shared_ptr<FileObject> FileOf(HANDLE file)
+{
+    auto object = detail::AcquireAs<FileObject>(file);
+    if (!object)
+        SetLastError(ERROR_INVALID_HANDLE);
+    return object;
+}
+
+DWORD WriteAll(int fd, const char* data, size_t size, size_t& written)
+{
+    written = 0;
+    while (written < size) {
+        const size_t chunk = std::min<size_t>(size - written, 1u << 30);
+        const ssize_t n = detail::Sys().write(fd, data + written, chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return ErrorFromErrno(errno);
+        if (n == 0)
+            return ERROR_DISK_FULL;
+        written += static_cast<size_t>(n);
+    }
+    return ERROR_SUCCESS;
+}
+
+DWORD ReadAll(int fd, char* data, size_t size, size_t& got)
+{
+    got = 0;
+    while (got < size) {
+        const size_t chunk = std::min<size_t>(size - got, 1u << 30);
+        const ssize_t n = detail::Sys().read(fd, data + got, chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return ErrorFromErrno(errno);
+        if (n == 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    return ERROR_SUCCESS;
+}
+
+// ---- atomic replacement -------------------------------------------------
+
+std::string ParentOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file a chain of symbolic links ends at (which need not exist).
+DWORD FollowLinks(const std::string& host, std::string& target)
+{
+    target = host;
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat st{};
+        if (detail::Sys().lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return ERROR_SUCCESS;
+        char buf[PATH_MAX];
+        const ssize_t n = detail::Sys().readlink(target.c_str(), buf, sizeof buf);
+        if (n <= 0 || static_cast<size_t>(n) >= sizeof buf)
+            return n < 0 ? detail::HostPathError(errno, target) : ERROR_FILENAME_EXCED_RANGE;
+        std::string link(buf, static_cast<size_t>(n));
+        target = detail::FoldHostPath(link[0] == '/' ? link : ParentOf(target) + "/" + link);
+    }
+    return ErrorFromErrno(ELOOP);
+}
+
+DWORD CheckTarget(const std::string& target, struct stat& st, bool& exists)
+{
+    exists = detail::Sys().stat(target.c_str(), &st) == 0;
+    if (!exists) {
+        if (errno != ENOENT)
+            return detail::HostPathError(errno, target);
+        if (target.back() == '/')
+            return ERROR_INVALID_NAME;
+        const DWORD missing = detail::HostPathError(ENOENT, target);
+        return missing == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : missing;
+    }
+    if (S_ISDIR(st.st_mode) || IsReadOnly(st))
+        return ERROR_ACCESS_DENIED;
+    // A direct write would be refused while another holds the file.
+    const int fd = OpenRetrying(target.c_str(), O_RDONLY | O_CLOEXEC, 0);
+    if (fd < 0)
+        return detail::HostPathError(errno, target);
+    const DWORD err = TakeShareLock(fd, 0);
+    detail::Sys().close(fd);
+    return err;
+}
+
+std::string TempName(const std::string& target)
+{
+    static std::atomic<unsigned> counter{0};
+    const size_t slash = target.rfind('/');
+    const std::string name = target.substr(slash + 1, 200);
+    const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+    char suffix[64];
+    std::snprintf(suffix, sizeof suffix, ".%x.%x%x.tmp", static_cast<unsigned>(getpid()),
+                  counter.fetch_add(1), static_cast<unsigned>(ticks));
+    return target.substr(0, slash + 1) + "." + name + suffix;
+}
+
+DWORD CreateTemp(const std::string& target, std::string& temp, int& fd)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = TempName(target);
+        fd = OpenRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            return ERROR_SUCCESS;
+        if (errno != EEXIST)
+            return detail::HostPathError(errno, temp);
+    }
+    return ERROR_FILE_EXISTS;
+}
+
+DWORD FillTemp(int fd, std::string_view data, const struct stat* old)
+{
+    if (old && detail::Sys().fchmod(fd, old->st_mode & 07777) != 0)
+        return ErrorFromErrno(errno);
+    size_t written = 0;
+    if (const DWORD err = WriteAll(fd, data.data(), data.size(), written))
+        return err;
+    if (detail::Sys().fsync(fd) != 0)
+        return ErrorFromErrno(errno);
+    return ERROR_SUCCESS;
+}
+
+DWORD ReplaceAtomically(const std::string& fileName, std::string_view data)
+{
+    std::string host;
+    if (const DWORD err = ResolvePath(fileName, host))
+        return err;
+    std::string target;
+    if (const DWORD err = FollowLinks(host, target))
+        return err;
+    struct stat st{};
+    bool exists = false;
+    if (const DWORD err = CheckTarget(target, st, exists))
+        return err;
+    std::string temp;
+    int fd = -1;
+    if (const DWORD err = CreateTemp(target, temp, fd))
+        return err;
+    DWORD err = FillTemp(fd, data, exists ? &st : nullptr);
+    if (detail::Sys().close(fd) != 0 && !err)
+        err = ErrorFromErrno(errno);
+    if (!err && exists) {
+        const detail::DosAttrib attrs = detail::ReadDosAttrib(target);
+        if (attrs.bits)
+            detail::WriteDosAttrib(temp, attrs.bits);
+    }
+    if (!err && detail::Sys().rename(temp.c_str(), target.c_str()) != 0)
+        err = detail::HostPathError(errno, target);
+    if (err)
+        detail::Sys().unlink(temp.c_str());
+    return err;
+}
+
+} // namespace
+
+HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode, void*, DWORD creationDisposition,
+                   DWORD flagsAndAttributes, HANDLE)
+{
+    if (!fileName || creationDisposition < CREATE_NEW || creationDisposition > TRUNCATE_EXISTING)
+        return Fail(ERROR_INVALID_PARAMETER);
+    if (creationDisposition == TRUNCATE_EXISTING && !(desiredAccess & GENERIC_WRITE))
+        return Fail(ERROR_INVALID_PARAMETER);
+    std::string host;
+    if (const DWORD err = ResolvePath(fileName, host))
+        return Fail(err);
+    bool exists = false;
+    if (const DWORD err = CheckExisting(host, desiredAccess, creationDisposition, exists))
+        return Fail(err);
+    int fd = -1;
+    if (const DWORD err = OpenLocked(host, desiredAccess, shareMode, creationDisposition, flagsAndAttributes,
+                                     exists, fd))
+        return Fail(err);
+    if (const DWORD bits = flagsAndAttributes & detail::kDosAttribBits; bits && (!exists || creationDisposition == CREATE_ALWAYS))
+        detail::WriteDosAttrib(host, bits);
+    HANDLE handle = detail::Register(std::make_unique<FileObject>(fd, desiredAccess, host));
+    const bool reopened = exists && (creationDisposition == CREATE_ALWAYS || creationDisposition == OPEN_ALWAYS);
+    SetLastError(reopened ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return handle;
+}
+
+BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void*)
+{
+    if (bytesRead)
+        *bytesRead = 0;
+    const auto object = FileOf(file);
+    if (!object)
+        return FALSE;
+    if (!object->canRead())
+        return FailBool(ERROR_ACCESS_DENIED);
+    if (!buffer && bytesToRead)
+        return FailBool(ERROR_INVALID_PARAMETER);
+    size_t got = 0;
+    const DWORD err = ReadAll(object->fd(), static_cast<char*>(buffer), bytesToRead, got);
+    if (bytesRead)
+        *bytesRead = static_cast<DWORD>(got);
+    SetLastError(err);
+    return err ? FALSE : TRUE;
+}
+
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten, void*)
+{
+    if (bytesWritten)
+        *bytesWritten = 0;
+    const auto object = FileOf(file);
+    if (!object)
+        return FALSE;
+    if (!object->canWrite())
+        return FailBool(ERROR_ACCESS_DENIED);
+    if (!buffer && bytesToWrite)
+        return FailBool(ERROR_INVALID_PARAMETER);
+    size_t written = 0;
+    const DWORD err = WriteAll(object->fd(), static_cast<const char*>(buffer), bytesToWrite, written);
+    if (bytesWritten)
+        *bytesWritten = static_cast<DWORD>(written);
+    SetLastError(err);
+    return err ? FALSE : TRUE;
+}
+
+DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD moveMethod)
+{
+    const auto object = FileOf(file);
+    if (!object)
+        return INVALID_SET_FILE_POINTER;
+    static constexpr int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+    if (moveMethod > FILE_END) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_SET_FILE_POINTER;
+    }
+    int64_t offset = distance;
+    if (distanceHigh)
+        offset = static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh)) << 32) |
+                                      static_cast<uint32_t>(distance));
+    const off_t pos = detail::Sys().lseek(object->fd(), offset, kWhence[moveMethod]);
+    if (pos < 0) {
+        SetLastError(errno == EINVAL ? ERROR_NEGATIVE_SEEK : ErrorFromErrno(errno));
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (distanceHigh)
+        *distanceHigh = static_cast<LONG>(static_cast<uint64_t>(pos) >> 32);
+    SetLastError(ERROR_SUCCESS);
+    return static_cast<DWORD>(static_cast<uint64_t>(pos) & 0xFFFFFFFFu);
+}
+
+DWORD GetFileSize(HANDLE file, DWORD* fileSizeHigh)
+{
+    const auto object = FileOf(file);
+    if (!object)
+        return INVALID_FILE_SIZE;
+    struct stat st{};
+    if (detail::Sys().fstat(object->fd(), &st) != 0) {
+        SetLastErrorFromErrno(errno);
+        return INVALID_FILE_SIZE;
+    }
+    const auto size = static_cast<uint64_t>(st.st_size);
+    if (fileSizeHigh)
+        *fileSizeHigh = static_cast<DWORD>(size >> 32);
+    SetLastError(ERROR_SUCCESS);
+    return static_cast<DWORD>(size & 0xFFFFFFFFu);
+}
+
+BOOL FlushFileBuffers(HANDLE file)
+{
+    const auto object = FileOf(file);
+    if (!object)
+        return FALSE;
+    if (detail::Sys().fsync(object->fd()) != 0) {
+        SetLastErrorFromErrno(errno);
+        return FALSE;
+    }
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
+}
+
+BOOL CloseHandle(HANDLE object)
+{
+    if (!detail::Release(object))
+        return FailBool(ERROR_INVALID_HANDLE);
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
+}
+
+DWORD GetFileAttributesA(const char* fileName)
+{
+    if (!fileName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    std::string host;
+    if (ResolvePath(fileName, host) != ERROR_SUCCESS)
+        return INVALID_FILE_ATTRIBUTES;
+    struct stat st{};
+    if (detail::Sys().stat(host.c_str(), &st) != 0) {
+        SetLastError(detail::HostPathError(errno, host));
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    SetLastError(ERROR_SUCCESS);
+    return detail::AttributesOf(host, st);
+}
+
+DWORD WriteFileAtomically(const std::string& fileName, std::string_view data)
+{
+    const DWORD err = ReplaceAtomically(fileName, data);
+    SetLastError(err);
+    return err;
+}
+
+namespace detail {
+
+int FileDescriptor(HANDLE file)
+{
+    const auto object = AcquireAs<FileObject>(file);
+    return object ? object->fd() : -1;
+}
+
+std::string FileHostPath(HANDLE file)
+{
+    const auto object = AcquireAs<FileObject>(file);
+    return object ? object->hostPath() : std::string();
+}
+
+} // namespace detail
+} // namespace win32

@@ -1,0 +1,206 @@
+#include "win32/prefix.h"
+
+#include "win32/paths.h"
+#include "win32/syscalls.h"
+
+#include <pwd.h>
+#include <unistd.h>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <mutex>
+#include <set>
+#include <vector>
+
+namespace win32 {
+namespace {
+
+struct PrefixState {
+    std::mutex mutex;
+    bool known = false;
+    bool envSet = false;
+    std::string envValue;
+    std::string dir;
+    bool hookDone = false;
+    std::set<std::string> hooked;
+    detail::PrefixHook hook = nullptr;
+};
+
+PrefixState& State()
+{
+    static PrefixState state;
+    return state;
+}
+
+std::string HomeDir()
+{
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return home;
+    std::vector<char> buf(16384);
+    passwd pw{};
+    passwd* found = nullptr;
+    if (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir)
+        return found->pw_dir;
+    return "/tmp";
+}
+
+std::string PrefixFromEnvironment(bool envSet, const std::string& value)
+{
+    std::string dir = envSet ? value : HomeDir() + "/.vantrel";
+    if (dir.empty() || dir[0] != '/') {
+        std::string cwd;
+        dir = (detail::CurrentHostDir(cwd) ? cwd : std::string("/")) + "/" + dir;
+    }
+    dir = detail::FoldHostPath(dir);
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
+    return dir;
+}
+
+bool EnsureLink(const std::string& link, const char* target)
+{
+    struct stat st{};
+    if (detail::Sys().lstat(link.c_str(), &st) == 0)
+        return true;
+    return detail::Sys().symlink(target, link.c_str()) == 0 || errno == EEXIST;
+}
+
+bool EnsurePrefix(const std::string& dir)
+{
+    const std::string devices = dir + "/dosdevices";
+    bool ok = detail::MakeHostDirs(devices);
+    ok = detail::MakeHostDirs(dir + "/drive_c/windows/system32") && ok;
+    ok = ok && EnsureLink(devices + "/c:", "../drive_c");
+    ok = ok && EnsureLink(devices + "/z:", "/");
+    return ok;
+}
+
+} // namespace
+
+std::string PrefixDir()
+{
+    PrefixState& s = State();
+    const char* env = std::getenv("VANTREL_PREFIX");
+    const bool envSet = env && *env;
+    std::unique_lock lock(s.mutex);
+    const bool same = s.known && s.envSet == envSet && (!envSet || s.envValue == env);
+    if (!same) {
+        const std::string dir = PrefixFromEnvironment(envSet, envSet ? std::string(env) : std::string());
+        if (!EnsurePrefix(dir))
+            return dir; // not remembered: the next call tries again
+        s.known = true;
+        s.envSet = envSet;
+        s.envValue = envSet ? env : "";
+        s.dir = dir;
+        s.hookDone = s.hooked.count(dir) != 0;
+    }
+    std::string dir = s.dir;
+    if (s.hookDone || !s.hook)
+        return dir;
+    // Marked before the call so that the hook's own use of the prefix does
+    // not call it again; the lock is not held, the hook may take its time.
+    detail::PrefixHook hook = s.hook;
+    s.hooked.insert(dir);
+    s.hookDone = true;
+    lock.unlock();
+    hook(dir);
+    return dir;
+}
+
+namespace detail {
+
+void SetPrefixFirstUseHook(PrefixHook hook)
+{
+    PrefixState& s = State();
+    std::lock_guard lock(s.mutex);
+    s.hook = hook;
+    s.hookDone = s.known && s.hooked.count(s.dir) != 0;
+}
+
+std::string DosDevicesDir() { return PrefixDir() + "/dosdevices"; }
+
+std::string DriveHostDir(char letter) { return DriveHostDir(PrefixDir(), letter); }
+
+std::string DriveHostDir(const std::string& prefixDir, char letter)
+{
+    if (letter >= 'A' && letter <= 'Z')
+        letter = static_cast<char>(letter - 'A' + 'a');
+    if (letter < 'a' || letter > 'z')
+        return {};
+    const std::string devices = prefixDir + "/dosdevices";
+    const std::string link = devices + "/" + letter + ":";
+    char buf[PATH_MAX];
+    const ssize_t n = Sys().readlink(link.c_str(), buf, sizeof buf);
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof buf)
+        return {};
+    std::string target(buf, static_cast<size_t>(n));
+    if (target[0] != '/')
+        target = devices + "/" + target;
+    target = FoldHostPath(target);
+    while (target.size() > 1 && target.back() == '/')
+        target.pop_back();
+    return target;
+}
+
+std::string FoldHostPath(const std::string& path)
+{
+    const bool absolute = !path.empty() && path[0] == '/';
+    const bool trailing = path.size() > 1 && path.back() == '/';
+    std::vector<std::string_view> parts;
+    std::string_view rest(path);
+    while (!rest.empty()) {
+        const size_t slash = rest.find('/');
+        const std::string_view part = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        if (part.empty() || part == ".")
+            continue;
+        if (part == ".." && !parts.empty() && parts.back() != "..") {
+            parts.pop_back();
+            continue;
+        }
+        if (part == ".." && absolute)
+            continue;
+        parts.push_back(part);
+    }
+    std::string out = absolute ? "/" : "";
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i)
+            out += '/';
+        out += parts[i];
+    }
+    if (trailing && !parts.empty())
+        out += '/';
+    if (out.empty())
+        out = ".";
+    return out;
+}
+
+bool CurrentHostDir(std::string& dir)
+{
+    std::vector<char> buf(PATH_MAX);
+    while (!Sys().getcwd(buf.data(), buf.size())) {
+        if (errno != ERANGE)
+            return false;
+        buf.resize(buf.size() * 2);
+    }
+    dir = buf.data();
+    return true;
+}
+
+bool MakeHostDirs(const std::string& path)
+{
+    struct stat st{};
+    if (Sys().stat(path.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode);
+    for (size_t pos = path.find('/', 1); pos != std::string::npos; pos = path.find('/', pos + 1)) {
+        const std::string part = path.substr(0, pos);
+        if (Sys().mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
+            return false;
+    }
+    if (Sys().mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
+        return false;
+    return Sys().stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+} // namespace detail
+} // namespace win32

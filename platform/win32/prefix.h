@@ -1,0 +1,42 @@
+// The prefix folder that holds the layer's state: its drive links and the
+// first-use hook of the layer's start-up work.
+#pragma once
+
+#include <string>
+
+namespace win32::detail {
+
+/// Called once per process and prefix, after the prefix folder and its drive
+/// links exist, with the prefix's host path. The hook may use the layer (its
+/// own calls into the prefix do not call it again).
+using PrefixHook = void (*)(const std::string& prefixHostDir);
+
+/// Installs the first-use hook (nullptr removes it). A prefix that was used
+/// before the hook was installed gets its call at the prefix's next use.
+void SetPrefixFirstUseHook(PrefixHook hook);
+
+/// The host folder of the drive links: <prefix>/dosdevices.
+std::string DosDevicesDir();
+
+/// Host folder a drive letter maps to (the target of its link, made
+/// absolute), or empty when the drive has no link.
+std::string DriveHostDir(char letter);
+
+} // namespace win32::detail
+
+namespace win32::detail {
+
+/// Host folder of the drive letter under the given prefix, or empty.
+std::string DriveHostDir(const std::string& prefixDir, char letter);
+
+/// An absolute host path with "//", "." and ".." folded by text (no look-up);
+/// a trailing '/' is kept. A relative path is returned folded but relative.
+std::string FoldHostPath(const std::string& path);
+
+/// Creates a folder and its missing parents; true when it exists afterwards.
+bool MakeHostDirs(const std::string& path);
+
+/// The process's current host folder; false (errno set) when it is gone.
+bool CurrentHostDir(std::string& dir);
+
+} // namespace win32::detail

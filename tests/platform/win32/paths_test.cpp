@@ -1,0 +1,260 @@
+#include "support/TempPrefix.h"
+#include "win32/errors.h"
+#include "win32/paths.h"
+#include "win32/prefix.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace fs = std::filesystem;
+using namespace win32;
+
+namespace {
+
+class PathsTest : public ::testing::Test {
+protected:
+    vantrel_test::TempPrefix env;
+
+    std::string Resolve(const std::string& path)
+    {
+        std::string host;
+        const DWORD err = ResolvePath(path, host);
+        EXPECT_EQ(err, ERROR_SUCCESS) << path;
+        return host;
+    }
+};
+
+TEST_F(PathsTest, PrefixIsCreatedWithDriveLinksAndSystemFolder)
+{
+    EXPECT_EQ(PrefixDir(), env.prefix());
+    EXPECT_EQ(fs::read_symlink(env.prefix() + "/dosdevices/c:"), "../drive_c");
+    EXPECT_EQ(fs::read_symlink(env.prefix() + "/dosdevices/z:"), "/");
+    EXPECT_TRUE(fs::is_directory(env.prefix() + "/drive_c/windows/system32"));
+}
+
+TEST_F(PathsTest, DriveLettersResolveThroughTheirLinks)
+{
+    env.makeDir("C:\\x\\y");
+    env.makeDir("D:\\Temp");
+    EXPECT_EQ(Resolve("C:\\x\\y"), env.hostPath("C:\\x\\y"));
+    EXPECT_EQ(Resolve("d:\\Temp\\"), env.hostPath("D:\\Temp\\"));
+    EXPECT_EQ(Resolve("C:\\"), env.prefix() + "/drive_c");
+    EXPECT_EQ(Resolve("Z:\\tmp"), "/tmp");
+    env.mapDrive('Q', env.root() + "/q");
+    EXPECT_EQ(Resolve("Q:\\a.txt"), env.root() + "/q/a.txt");
+
+    std::string host;
+    env.unmapDrive('Q');
+    EXPECT_EQ(ResolvePath("Q:\\a.txt", host), ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+}
+
+TEST_F(PathsTest, LookupIgnoresCaseOfExistingNamesAndKeepsNewOnesAsWritten)
+{
+    env.writeFile("C:\\Data\\Sub\\File.TXT", "x");
+    EXPECT_EQ(Resolve("c:\\DATA\\sub\\file.txt"), env.hostPath("C:\\Data\\Sub\\File.TXT"));
+    EXPECT_EQ(Resolve("C:/data/SUB/New.txt"), env.hostPath("C:\\Data\\Sub\\New.txt"));
+    EXPECT_EQ(Resolve("C:\\data\\Missing\\More\\x"), env.hostPath("C:\\Data\\Missing\\More\\x"));
+    EXPECT_EQ(Resolve("C:\\DATA\\SUB\\"), env.hostPath("C:\\Data\\Sub\\"));
+}
+
+TEST_F(PathsTest, LookupPicksOneNameWhenSeveralDifferOnlyInCase)
+{
+    env.writeFile("C:\\dup\\b.txt", "1");
+    env.writeFile("C:\\dup\\B.txt", "2");
+    EXPECT_EQ(Resolve("C:\\DUP\\B.TXT"), env.hostPath("C:\\dup\\B.txt"));
+    EXPECT_EQ(Resolve("C:\\dup\\b.txt"), env.hostPath("C:\\dup\\b.txt"));
+}
+
+TEST_F(PathsTest, RootedAndRelativeNamesUseTheCurrentDirectory)
+{
+    env.makeDir("D:\\work\\inner");
+    ASSERT_TRUE(SetCurrentDirectoryA("D:\\Work"));
+    EXPECT_EQ(Resolve("inner\\a.txt"), env.hostPath("D:\\work\\inner\\a.txt"));
+    EXPECT_EQ(Resolve("..\\top.txt"), env.hostPath("D:\\top.txt"));
+    EXPECT_EQ(Resolve("\\rooted"), env.hostPath("D:\\rooted"));
+    EXPECT_EQ(Resolve(".\\inner\\.\\..\\inner"), env.hostPath("D:\\work\\inner"));
+    EXPECT_EQ(Resolve("D:inner"), env.hostPath("D:\\work\\inner"));
+    EXPECT_EQ(Resolve("C:windows"), env.hostPath("C:\\windows"));
+}
+
+TEST_F(PathsTest, DotDotNeverClimbsAboveTheDriveRoot)
+{
+    EXPECT_EQ(Resolve("C:\\..\\..\\windows"), env.hostPath("C:\\windows"));
+    EXPECT_EQ(FullPathName("C:\\a\\..\\..\\.."), "C:\\");
+}
+
+TEST_F(PathsTest, BadNamesFailCleanly)
+{
+    std::string host = "untouched";
+    EXPECT_EQ(ResolvePath("\\\\server\\share\\x.txt", host), ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(ResolvePath("//server/share", host), ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(ResolvePath("C:\\a?b", host), ERROR_INVALID_NAME);
+    EXPECT_EQ(ResolvePath("C:\\a:b", host), ERROR_INVALID_NAME);
+    EXPECT_EQ(ResolvePath(std::string("C:\\a\0b", 6), host), ERROR_INVALID_NAME);
+    EXPECT_EQ(ResolvePath("", host), ERROR_INVALID_NAME);
+}
+
+TEST_F(PathsTest, NamesLongerThanTheLimitFailWithNameTooLong)
+{
+    std::string host;
+    const std::string longest = "C:\\" + std::string(128, 'a') + "\\" + std::string(127, 'a'); // 259 characters
+    EXPECT_EQ(ResolvePath(longest, host), ERROR_SUCCESS);
+    EXPECT_EQ(ResolvePath("C:\\" + std::string(256, 'a'), host), ERROR_FILENAME_EXCED_RANGE);
+    EXPECT_EQ(ResolvePath(longest + "b", host), ERROR_FILENAME_EXCED_RANGE);
+    EXPECT_EQ(GetLastError(), ERROR_FILENAME_EXCED_RANGE);
+    EXPECT_EQ(ResolvePath(std::string(1 << 20, 'x'), host), ERROR_FILENAME_EXCED_RANGE);
+    // A short relative name still fails when its full form is too long.
+    const std::string deep = env.root() + "/" + std::string(200, 'd') + "/" + std::string(50, 'e');
+    fs::create_directories(deep + "/" + std::string(250, 'f'));
+    env.mapDrive('G', deep);
+    ASSERT_TRUE(SetCurrentDirectoryA("G:\\"));
+    ASSERT_TRUE(SetCurrentDirectoryA(std::string(250, 'f').c_str()));
+    EXPECT_EQ(ResolvePath("abcdefghij", host), ERROR_FILENAME_EXCED_RANGE);
+}
+
+TEST_F(PathsTest, FullPathNameFoldsDotsSeparatorsAndTrailingDots)
+{
+    EXPECT_EQ(FullPathName("C:/a//b/./c/../d"), "C:\\a\\b\\d");
+    EXPECT_EQ(FullPathName("C:\\a\\b\\"), "C:\\a\\b\\");
+    EXPECT_EQ(FullPathName("C:\\a\\name. .."), "C:\\a\\name");
+    EXPECT_EQ(FullPathName("C:\\a.\\b"), "C:\\a.\\b");
+    EXPECT_EQ(FullPathName("\\\\srv\\share\\x\\..\\..\\y"), "\\\\srv\\share\\y");
+    ASSERT_TRUE(SetCurrentDirectoryA("C:\\windows"));
+    EXPECT_EQ(FullPathName("a.txt"), "C:\\windows\\a.txt");
+    EXPECT_EQ(FullPathName(".\\A.TXT"), "C:\\windows\\A.TXT");
+    EXPECT_EQ(FullPathName("\\x"), "C:\\x");
+    EXPECT_EQ(FullPathName("D:x"), "D:\\x");
+    EXPECT_EQ(FullPathName(""), "");
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+}
+
+TEST_F(PathsTest, GetFullPathNameFollowsTheBufferRules)
+{
+    const std::string full = "C:\\dir\\file.txt";
+    char buf[64] = "garbage";
+    char* part = nullptr;
+    EXPECT_EQ(GetFullPathNameA("C:/dir/file.txt", 0, nullptr, nullptr), full.size() + 1);
+    EXPECT_EQ(GetFullPathNameA("C:/dir/file.txt", static_cast<DWORD>(full.size()), buf, &part), full.size() + 1);
+    EXPECT_STREQ(buf, "garbage");
+    EXPECT_EQ(GetFullPathNameA("C:/dir/file.txt", static_cast<DWORD>(full.size() + 1), buf, &part), full.size());
+    EXPECT_STREQ(buf, full.c_str());
+    EXPECT_STREQ(part, "file.txt");
+    EXPECT_EQ(GetFullPathNameA("C:\\dir\\", sizeof buf, buf, &part), 7u);
+    EXPECT_EQ(part, nullptr);
+    EXPECT_EQ(GetFullPathNameA(nullptr, sizeof buf, buf, &part), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(PathsTest, HostToWindowsPathTakesTheLongestDriveMatch)
+{
+    EXPECT_EQ(HostToWindowsPath("/usr/lib"), "Z:\\usr\\lib");
+    EXPECT_EQ(HostToWindowsPath("/"), "Z:\\");
+    EXPECT_EQ(HostToWindowsPath(env.prefix() + "/drive_c/windows"), "C:\\windows");
+    EXPECT_EQ(HostToWindowsPath(env.prefix() + "/drive_c"), "C:\\");
+    EXPECT_EQ(HostToWindowsPath(env.root() + "/d/x/../y"), "D:\\y");
+    // A drive inside another drive's folder wins for its own subtree.
+    env.mapDrive('e', env.prefix() + "/drive_c/windows");
+    EXPECT_EQ(HostToWindowsPath(env.prefix() + "/drive_c/windows/system32"), "E:\\system32");
+    // A name that merely begins like a drive's folder is not inside it.
+    std::string outside = env.prefix() + "/drive_cx";
+    for (char& c : outside)
+        c = c == '/' ? '\\' : c;
+    EXPECT_EQ(HostToWindowsPath(env.prefix() + "/drive_cx"), "Z:" + outside);
+}
+
+TEST_F(PathsTest, HostToWindowsPathMatchesLinksWhoseTargetsHoldSymlinks)
+{
+    fs::create_symlink(env.root() + "/d", env.root() + "/alias");
+    env.mapDrive('F', env.root() + "/alias");
+    EXPECT_EQ(HostToWindowsPath(env.root() + "/alias/x"), "F:\\x");
+    // The link's real folder is D:'s folder too; of equally long matches the first letter wins.
+    EXPECT_EQ(HostToWindowsPath(env.root() + "/d/x"), "D:\\x");
+}
+
+TEST_F(PathsTest, CurrentDirectoryIsReportedInWindowsForm)
+{
+    env.makeDir("D:\\Work");
+    ASSERT_TRUE(SetCurrentDirectoryA("d:\\work\\"));
+    EXPECT_EQ(fs::current_path(), env.hostPath("D:\\Work"));
+    char buf[MAX_PATH];
+    const DWORD n = GetCurrentDirectoryA(sizeof buf, buf);
+    EXPECT_STREQ(buf, "D:\\Work");
+    EXPECT_EQ(n, 7u);
+    EXPECT_EQ(GetCurrentDirectoryA(7, buf), 8u);
+    ASSERT_TRUE(SetCurrentDirectoryA("D:\\"));
+    GetCurrentDirectoryA(sizeof buf, buf);
+    EXPECT_STREQ(buf, "D:\\");
+
+    env.writeFile("D:\\file.txt", "x");
+    EXPECT_FALSE(SetCurrentDirectoryA("D:\\file.txt"));
+    EXPECT_EQ(GetLastError(), ERROR_DIRECTORY);
+    EXPECT_FALSE(SetCurrentDirectoryA("D:\\nowhere"));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(SetCurrentDirectoryA("D:\\nowhere\\deeper"));
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+}
+
+TEST_F(PathsTest, ModuleFileNameIsTheProgramInWindowsFormOrTheOverride)
+{
+    char buf[MAX_PATH];
+    const DWORD n = GetModuleFileNameA(nullptr, buf, sizeof buf);
+    ASSERT_GT(n, 0u);
+    EXPECT_EQ(std::string(buf, n), HostToWindowsPath(fs::read_symlink("/proc/self/exe").string()));
+
+    env.setModulePath("C:\\Prog\\Host.exe");
+    EXPECT_EQ(GetModuleFileNameA(nullptr, buf, sizeof buf), 16u);
+    EXPECT_STREQ(buf, "C:\\Prog\\Host.exe");
+    EXPECT_EQ(GetModuleFileNameA(nullptr, buf, 5), 5u);
+    EXPECT_STREQ(buf, "C:\\P");
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    detail::OverrideModuleFileName("");
+    EXPECT_NE(GetModuleFileNameA(nullptr, buf, sizeof buf), 16u);
+}
+
+int gHookCalls = 0;
+std::string gHookPrefix;
+
+void CountingHook(const std::string& prefix)
+{
+    ++gHookCalls;
+    gHookPrefix = prefix;
+    PrefixDir(); // the hook may use the layer without being called again
+}
+
+TEST(PrefixTest, HookRunsOncePerPrefixAndNoticesPrefixChanges)
+{
+    gHookCalls = 0;
+    detail::SetPrefixFirstUseHook(CountingHook);
+    {
+        vantrel_test::TempPrefix first;
+        EXPECT_EQ(gHookCalls, 1);
+        EXPECT_EQ(gHookPrefix, first.prefix());
+        PrefixDir();
+        {
+            vantrel_test::TempPrefix second;
+            EXPECT_EQ(PrefixDir(), second.prefix());
+            EXPECT_EQ(gHookCalls, 2);
+            EXPECT_TRUE(fs::exists(second.prefix() + "/dosdevices/c:"));
+        }
+        EXPECT_EQ(PrefixDir(), first.prefix());
+        EXPECT_EQ(gHookCalls, 2);
+    }
+    detail::SetPrefixFirstUseHook(nullptr);
+}
+
+TEST(PrefixTest, DefaultsToDotVantrelInHome)
+{
+    vantrel_test::TempPrefix env;
+    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("HOME", env.root().c_str(), 1);
+    unsetenv("VANTREL_PREFIX");
+    EXPECT_EQ(PrefixDir(), env.root() + "/.vantrel");
+    EXPECT_TRUE(fs::is_symlink(env.root() + "/.vantrel/dosdevices/z:"));
+    setenv("HOME", savedHome.c_str(), 1);
+}
+
+} // namespace
