@@ -3,7 +3,6 @@
 #include "ui/Application.h"
 #include "win32/errors.h"
 
-#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
@@ -48,51 +47,27 @@ QMessageBox::Icon IconOf(win32::UINT flags)
     }
 }
 
-// Escape and the title bar's close button act as the system's box does, not
-// as QMessageBox guesses from the button roles.
-class Box : public QMessageBox {
-public:
-    using QMessageBox::QMessageBox;
-    QAbstractButton* escape = nullptr;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        if (event->matches(QKeySequence::Cancel)) {
-            if (escape) escape->click();
-            event->accept();
-            return;
-        }
-        QMessageBox::keyPressEvent(event);
-    }
-    void closeEvent(QCloseEvent* event) override
-    {
-        if (!escape) {
-            event->ignore();
-            return;
-        }
-        QMessageBox::closeEvent(event);
-    }
-};
-
 int ShowBox(const MessageBoxRequest& request)
 {
     const std::vector<int> ids = ButtonsOf(request.flags);
-    Box box(WidgetOf(request.owner));
+    QMessageBox box(WidgetOf(request.owner));
     box.setText(QString::fromLocal8Bit(request.text.c_str()));
     box.setWindowTitle(QString::fromLocal8Bit(request.caption.c_str()));
     box.setIcon(IconOf(request.flags));
 
+    // One role for all keeps the system's order under every button layout,
+    // and gives QMessageBox no role from which to guess an escape button:
+    // Escape and the close button then do nothing unless one is set here.
     std::map<QAbstractButton*, int> idOf;
+    QPushButton* escape = nullptr;
     for (int id : ids) {
-        // One role for all keeps the system's order under every button layout.
         QPushButton* button = box.addButton(QString::fromLatin1(ButtonText(id)), QMessageBox::ActionRole);
         idOf[button] = id;
         if (id == DefaultButtonOf(request.flags)) box.setDefaultButton(button);
-        if (id == EscapeResultOf(request.flags)) box.escape = button;
+        if (id == EscapeResultOf(request.flags)) escape = button;
     }
-    if (box.escape) {
-        box.setEscapeButton(box.escape);
+    if (escape) {
+        box.setEscapeButton(escape);
     } else {
         box.setWindowFlags((box.windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint) &
                            ~Qt::WindowCloseButtonHint);

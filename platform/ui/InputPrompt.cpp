@@ -1,0 +1,80 @@
+#include "ui/InputPrompt.h"
+
+#include "ui/Application.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QThread>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <mutex>
+
+namespace ui {
+namespace {
+
+std::mutex gAnswererMutex;
+InputPromptAnswerer gAnswerer;
+
+InputPromptAnswerer CurrentAnswerer()
+{
+    std::lock_guard lock(gAnswererMutex);
+    return gAnswerer;
+}
+
+QString Local(const std::string& text) { return QString::fromLocal8Bit(text.c_str()); }
+
+std::optional<std::string> ShowPrompt(const InputPromptRequest& request)
+{
+    QDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(Local(request.caption));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* label = new QLabel(Local(request.prompt), &dialog);
+    auto* edit = new QLineEdit(&dialog);
+    edit->setObjectName("edit");
+    const QString value = Local(request.value);
+    edit->setMaxLength(std::max<int>(kInputPromptMaxLength, static_cast<int>(value.size())));
+    edit->setText(value);
+    edit->selectAll();
+    label->setBuddy(edit);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(label);
+    layout->addWidget(edit);
+    layout->addWidget(buttons);
+    dialog.setMinimumWidth(300);
+    edit->setFocus();
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return edit->text().toLocal8Bit().toStdString();
+}
+
+} // namespace
+
+bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value)
+{
+    const InputPromptRequest request{caption, prompt, value};
+    std::optional<std::string> answer;
+    if (auto answerer = CurrentAnswerer()) {
+        answer = answerer(request);
+    } else {
+        QApplication* app = EnsureApplication();
+        if (!app || QThread::currentThread() != app->thread()) return false;
+        answer = ShowPrompt(request);
+    }
+    if (!answer) return false;
+    value = *answer;
+    return true;
+}
+
+void SetInputPromptAnswerer(InputPromptAnswerer answerer)
+{
+    std::lock_guard lock(gAnswererMutex);
+    gAnswerer = std::move(answerer);
+}
+
+} // namespace ui

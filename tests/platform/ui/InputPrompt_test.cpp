@@ -1,0 +1,106 @@
+#include "ui/InputPrompt.h"
+
+#include "ui/Application.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+class InputPromptTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(ui::EnsureApplication(), nullptr); }
+    void TearDown() override { ui::SetInputPromptAnswerer({}); }
+
+    // Runs InputQuery on a real dialog; act gets the dialog and its edit box.
+    bool Ask(std::string& value, std::function<void(QDialog*, QLineEdit*)> act)
+    {
+        QTimer::singleShot(0, [act] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            auto* edit = dialog->findChild<QLineEdit*>();
+            ASSERT_NE(edit, nullptr);
+            act(dialog, edit);
+            if (dialog->isVisible()) dialog->reject();
+        });
+        return ui::InputQuery("Rename", "PLease input new file name:", value);
+    }
+};
+
+void Press(QWidget* target, int key)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &press);
+}
+
+TEST_F(InputPromptTest, AnswererSeesTheRequestAndDecides)
+{
+    ui::InputPromptRequest seen;
+    ui::SetInputPromptAnswerer([&](const ui::InputPromptRequest& r) -> std::optional<std::string> {
+        seen = r;
+        return std::string(" new name ");
+    });
+    std::string value = "old.lang";
+    EXPECT_TRUE(ui::InputQuery("Rename", "Name:", value));
+    EXPECT_EQ(value, " new name ");
+    EXPECT_EQ(seen.caption, "Rename");
+    EXPECT_EQ(seen.prompt, "Name:");
+    EXPECT_EQ(seen.value, "old.lang");
+
+    ui::SetInputPromptAnswerer([](const ui::InputPromptRequest&) { return std::optional<std::string>(); });
+    EXPECT_FALSE(ui::InputQuery("Rename", "Name:", value));
+    EXPECT_EQ(value, " new name ");
+}
+
+TEST_F(InputPromptTest, DialogOpensWithTextSelectedAndEnterTakesTheEditedText)
+{
+    std::string value = "old.lang";
+    const bool ok = Ask(value, [](QDialog* dialog, QLineEdit* edit) {
+        EXPECT_EQ(dialog->windowTitle(), "Rename");
+        EXPECT_NE(dialog->findChild<QLabel*>(), nullptr);
+        EXPECT_EQ(dialog->findChild<QLabel*>()->text(), "PLease input new file name:");
+        EXPECT_EQ(edit->text(), "old.lang");
+        EXPECT_EQ(edit->selectedText(), "old.lang");
+        EXPECT_EQ(edit->maxLength(), 255);
+        edit->setText("new.lang ");
+        Press(edit, Qt::Key_Return);
+        EXPECT_FALSE(dialog->isVisible());
+    });
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(value, "new.lang ");
+}
+
+TEST_F(InputPromptTest, EscapeCancelsAndKeepsTheValue)
+{
+    std::string value = "old.lang";
+    const bool ok = Ask(value, [](QDialog* dialog, QLineEdit* edit) {
+        edit->setText("typed");
+        Press(edit, Qt::Key_Escape);
+        EXPECT_FALSE(dialog->isVisible());
+    });
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(value, "old.lang");
+}
+
+TEST_F(InputPromptTest, EditTakesAtMost255CharactersButNeverCutsTheGivenText)
+{
+    std::string value;
+    Ask(value, [](QDialog*, QLineEdit* edit) {
+        edit->setText(QString(300, 'a'));
+        EXPECT_EQ(edit->text().size(), 255);
+    });
+    value = std::string(300, 'b');
+    const bool ok = Ask(value, [](QDialog* dialog, QLineEdit*) { dialog->accept(); });
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(value, std::string(300, 'b'));
+}
+
+} // namespace

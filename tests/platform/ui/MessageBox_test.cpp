@@ -1,0 +1,182 @@
+#include "ui/MessageBox.h"
+
+#include "ui/Application.h"
+#include "win32/errors.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+using namespace win32;
+
+namespace {
+
+struct BoxSet {
+    UINT type;
+    std::vector<std::string> texts;
+    std::vector<int> ids;
+    int escape; // 0: Escape does nothing
+};
+
+const std::vector<BoxSet> kSets = {
+    {MB_OK, {"OK"}, {IDOK}, IDOK},
+    {MB_OKCANCEL, {"OK", "Cancel"}, {IDOK, IDCANCEL}, IDCANCEL},
+    {MB_ABORTRETRYIGNORE, {"&Abort", "&Retry", "&Ignore"}, {IDABORT, IDRETRY, IDIGNORE}, 0},
+    {MB_YESNOCANCEL, {"&Yes", "&No", "Cancel"}, {IDYES, IDNO, IDCANCEL}, IDCANCEL},
+    {MB_YESNO, {"&Yes", "&No"}, {IDYES, IDNO}, 0},
+    {MB_RETRYCANCEL, {"&Retry", "Cancel"}, {IDRETRY, IDCANCEL}, IDCANCEL},
+};
+
+class MessageBoxTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(ui::EnsureApplication(), nullptr); }
+    void TearDown() override { ui::SetMessageBoxAnswerer({}); }
+
+    // Shows a real box and lets inspect act on it once it is up.
+    int ShowReal(UINT flags, std::function<void(QMessageBox*)> inspect, HWND owner = 0)
+    {
+        QTimer::singleShot(0, [inspect] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            inspect(box);
+            if (box->isVisible()) box->buttons().front()->click();
+        });
+        return MessageBoxA(owner, "Text", "Caption", flags);
+    }
+};
+
+std::vector<QAbstractButton*> InScreenOrder(QMessageBox* box)
+{
+    std::vector<QAbstractButton*> buttons;
+    for (QAbstractButton* b : box->buttons()) buttons.push_back(b);
+    std::sort(buttons.begin(), buttons.end(), [](auto* a, auto* b) { return a->x() < b->x(); });
+    return buttons;
+}
+
+void PressEscape(QMessageBox* box)
+{
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(box, &press);
+}
+
+TEST(MessageBoxFlags, ButtonSetsDefaultsAndEscape)
+{
+    for (const BoxSet& set : kSets) {
+        EXPECT_EQ(ui::ButtonsOf(set.type | MB_ICONQUESTION | MB_DEFBUTTON2), set.ids);
+        EXPECT_EQ(ui::EscapeResultOf(set.type), set.escape);
+        for (UINT def = 0; def < 4; ++def) {
+            const size_t index = def < set.ids.size() ? def : 0; // past the last button: the first
+            EXPECT_EQ(ui::DefaultButtonOf(set.type | (def << 8)), set.ids[index]) << set.type << " " << def;
+        }
+    }
+    EXPECT_TRUE(ui::ButtonsOf(6).empty());
+    EXPECT_TRUE(ui::ButtonsOf(15).empty());
+}
+
+TEST_F(MessageBoxTest, AnswererGetsTheRequestAndDecidesTheResult)
+{
+    ui::MessageBoxRequest seen;
+    ui::SetMessageBoxAnswerer([&](const ui::MessageBoxRequest& r) {
+        seen = r;
+        return IDNO;
+    });
+    EXPECT_EQ(MessageBoxA(7, "Delete it?", "Confirm Delete", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2), IDNO);
+    EXPECT_EQ(seen.owner, 7u);
+    EXPECT_EQ(seen.text, "Delete it?");
+    EXPECT_EQ(seen.caption, "Confirm Delete");
+    EXPECT_EQ(seen.flags, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+
+    MessageBoxA(0, nullptr, nullptr, MB_OK);
+    EXPECT_EQ(seen.text, "");
+    EXPECT_EQ(seen.caption, "Error");
+}
+
+TEST_F(MessageBoxTest, UnknownButtonSetShowsNothing)
+{
+    bool asked = false;
+    ui::SetMessageBoxAnswerer([&](const ui::MessageBoxRequest&) {
+        asked = true;
+        return IDOK;
+    });
+    SetLastError(0);
+    EXPECT_EQ(MessageBoxA(0, "x", "y", 7), 0);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_MSGBOX_STYLE);
+    EXPECT_FALSE(asked);
+}
+
+TEST_F(MessageBoxTest, RealBoxShowsEachSetInOrderAndReturnsTheButtonPressed)
+{
+    for (const BoxSet& set : kSets) {
+        for (size_t pick = 0; pick < set.ids.size(); ++pick) {
+            std::vector<std::string> texts;
+            const int result = ShowReal(set.type, [&](QMessageBox* box) {
+                for (QAbstractButton* b : InScreenOrder(box)) texts.push_back(b->text().toStdString());
+                InScreenOrder(box)[pick]->click();
+            });
+            EXPECT_EQ(texts, set.texts) << set.type;
+            EXPECT_EQ(result, set.ids[pick]) << set.type;
+        }
+    }
+}
+
+TEST_F(MessageBoxTest, RealBoxTextCaptionIconAndDefaultButton)
+{
+    const std::pair<UINT, QMessageBox::Icon> icons[] = {
+        {0, QMessageBox::NoIcon},
+        {MB_ICONHAND, QMessageBox::Critical},
+        {MB_ICONQUESTION, QMessageBox::Question},
+        {MB_ICONEXCLAMATION, QMessageBox::Warning},
+        {MB_ICONASTERISK, QMessageBox::Information},
+    };
+    for (auto [flag, icon] : icons) {
+        for (UINT def = 0; def < 3; ++def) {
+            ShowReal(MB_YESNOCANCEL | flag | (def << 8), [&, icon = icon](QMessageBox* box) {
+                EXPECT_EQ(box->icon(), icon);
+                EXPECT_EQ(box->text(), "Text");
+                EXPECT_EQ(box->windowTitle(), "Caption");
+                EXPECT_EQ(box->defaultButton(), InScreenOrder(box)[def]);
+            });
+        }
+    }
+}
+
+TEST_F(MessageBoxTest, EscapeAndCloseActAsTheSystemBox)
+{
+    for (const BoxSet& set : kSets) {
+        bool stayed = false;
+        const int result = ShowReal(set.type, [&](QMessageBox* box) {
+            PressEscape(box);
+            box->close();
+            stayed = box->isVisible();
+        });
+        if (set.escape) {
+            EXPECT_FALSE(stayed) << set.type;
+            EXPECT_EQ(result, set.escape) << set.type;
+        } else {
+            EXPECT_TRUE(stayed) << set.type;
+            EXPECT_EQ(result, set.ids.front()) << set.type; // closed by the first button
+        }
+    }
+}
+
+TEST_F(MessageBoxTest, OwnerWindowBecomesTheParent)
+{
+    QWidget owner;
+    const HWND handle = ui::HandleOf(&owner);
+    QWidget* parent = nullptr;
+    ShowReal(MB_OK, [&](QMessageBox* box) { parent = box->parentWidget(); }, handle);
+    EXPECT_EQ(parent, &owner);
+    // A handle nobody handed out shows the box without owner.
+    ShowReal(MB_OK, [&](QMessageBox* box) { parent = box->parentWidget(); }, 12345);
+    EXPECT_EQ(parent, nullptr);
+}
+
+} // namespace
