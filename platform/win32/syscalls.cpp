@@ -42,6 +42,8 @@ const SysCalls kReal = {
     ::getcwd,
     ::chdir,
     ::realpath,
+    ::futimens,
+    ::link,
 };
 
 } // namespace

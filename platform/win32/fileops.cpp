@@ -1,0 +1,356 @@
+#include "win32/fileops.h"
+
+#include "win32/dosattrib.h"
+#include "win32/errors.h"
+#include "win32/paths.h"
+#include "win32/restart.h"
+#include "win32/syscalls.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+namespace win32 {
+namespace {
+
+constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
+constexpr size_t kCopyChunk = 256 * 1024;
+
+bool IsReadOnly(const struct stat& st) { return (st.st_mode & kWriteBits) == 0; }
+
+BOOL Fail(DWORD code)
+{
+    SetLastError(code);
+    return FALSE;
+}
+
+BOOL Succeed()
+{
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
+}
+
+// A name with its trailing separator removed, so that calls on files see
+// the file itself.
+std::string WithoutTrailingSlash(std::string host)
+{
+    while (host.size() > 1 && host.back() == '/') host.pop_back();
+    return host;
+}
+
+DWORD Resolve(const char* name, std::string& host)
+{
+    if (!name || !*name) return ERROR_PATH_NOT_FOUND;
+    const DWORD err = ResolvePath(name, host);
+    if (err == ERROR_SUCCESS) host = WithoutTrailingSlash(host);
+    return err;
+}
+
+// An open descriptor that is closed on every way out.
+struct Fd {
+    int fd = -1;
+    Fd() = default;
+    explicit Fd(int f) : fd(f) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd()
+    {
+        if (fd >= 0) detail::Sys().close(fd);
+    }
+    void reset()
+    {
+        if (fd >= 0) detail::Sys().close(fd);
+        fd = -1;
+    }
+    int release()
+    {
+        const int f = fd;
+        fd = -1;
+        return f;
+    }
+};
+
+int OpenRetrying(const char* path, int flags, mode_t mode)
+{
+    int fd;
+    do {
+        fd = detail::Sys().open(path, flags, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Takes the lock that every handle of the layer conflicts with: no other
+// handle may be open on a file that is deleted, moved or overwritten.
+DWORD LockAlone(const std::string& host, Fd& holder)
+{
+    holder.fd = OpenRetrying(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW, 0);
+    // A link or a file we may not read cannot be held open by the layer either.
+    if (holder.fd < 0) return errno == ELOOP || errno == EACCES ? ERROR_SUCCESS : detail::HostPathError(errno, host);
+    int rc;
+    do {
+        rc = detail::Sys().flock(holder.fd, LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    if (rc == 0) return ERROR_SUCCESS;
+    return errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ErrorFromErrno(errno);
+}
+
+std::string ParentOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string TempNameBeside(const std::string& target)
+{
+    static std::atomic<unsigned> counter{0};
+    const size_t slash = target.rfind('/');
+    const std::string name = target.substr(slash + 1, 200);
+    const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+    char suffix[64];
+    std::snprintf(suffix, sizeof suffix, ".%x.%x%x.copy", static_cast<unsigned>(getpid()), counter.fetch_add(1),
+                  static_cast<unsigned>(ticks));
+    return target.substr(0, slash + 1) + "." + name + suffix;
+}
+
+// ---- attributes -----------------------------------------------------------
+
+DWORD ApplyAttributes(const std::string& host, const struct stat& st, DWORD attributes)
+{
+    const bool readOnly = attributes & FILE_ATTRIBUTE_READONLY;
+    mode_t mode = st.st_mode & 07777;
+    mode = readOnly ? (mode & ~kWriteBits) : (mode | (IsReadOnly(st) ? S_IWUSR : 0));
+    if (mode != (st.st_mode & 07777) && detail::Sys().chmod(host.c_str(), mode) != 0)
+        return detail::HostPathError(errno, host);
+    const DWORD stored = attributes & detail::kDosAttribBits;
+    const int err = detail::WriteDosAttrib(host, stored);
+    // Without extended attributes only the read-only flag can be kept.
+    if (err != 0 && !((err == ENOTSUP || err == EOPNOTSUPP) && stored == 0))
+        return ErrorFromErrno(err);
+    return ERROR_SUCCESS;
+}
+
+// ---- copying --------------------------------------------------------------
+
+DWORD CopyBytes(int from, int to)
+{
+    std::vector<char> buf(kCopyChunk);
+    while (true) {
+        const ssize_t got = detail::Sys().read(from, buf.data(), buf.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return ErrorFromErrno(errno);
+        if (got == 0) return ERROR_SUCCESS;
+        size_t done = 0;
+        while (done < static_cast<size_t>(got)) {
+            const ssize_t n = detail::Sys().write(to, buf.data() + done, static_cast<size_t>(got) - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return ErrorFromErrno(errno);
+            if (n == 0) return ERROR_DISK_FULL;
+            done += static_cast<size_t>(n);
+        }
+    }
+}
+
+// What an existing target allows: not a folder, not read-only, not held open.
+DWORD CheckCopyTarget(const std::string& target, const struct stat& source, bool failIfExists)
+{
+    struct stat st{};
+    if (detail::Sys().stat(target.c_str(), &st) != 0) {
+        if (errno != ENOENT) return detail::HostPathError(errno, target);
+        const DWORD missing = detail::HostPathError(ENOENT, target);
+        return missing == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : missing;
+    }
+    if (failIfExists) return ERROR_FILE_EXISTS;
+    if (st.st_dev == source.st_dev && st.st_ino == source.st_ino) return ERROR_SHARING_VIOLATION;
+    if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return ERROR_ACCESS_DENIED;
+    Fd holder;
+    return LockAlone(target, holder);
+}
+
+DWORD FillCopy(int from, const struct stat& st, const std::string& source, const std::string& temp, int to)
+{
+    DWORD err = CopyBytes(from, to);
+    if (!err && detail::Sys().fchmod(to, st.st_mode & 07777) != 0) err = ErrorFromErrno(errno);
+    if (!err) {
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        if (detail::Sys().futimens(to, times) != 0) err = ErrorFromErrno(errno);
+    }
+    if (!err && detail::Sys().fsync(to) != 0) err = ErrorFromErrno(errno);
+    if (!err) {
+        const detail::DosAttrib attrs = detail::ReadDosAttrib(source);
+        if (attrs.supported && attrs.bits) detail::WriteDosAttrib(temp, attrs.bits);
+    }
+    return err;
+}
+
+DWORD CopyHostFile(const std::string& source, const std::string& target, bool failIfExists)
+{
+    Fd from(OpenRetrying(source.c_str(), O_RDONLY | O_CLOEXEC, 0));
+    if (from.fd < 0) return detail::HostPathError(errno, source);
+    struct stat st{};
+    if (detail::Sys().fstat(from.fd, &st) != 0) return ErrorFromErrno(errno);
+    if (S_ISDIR(st.st_mode)) return ERROR_ACCESS_DENIED;
+    if (detail::Sys().flock(from.fd, LOCK_SH | LOCK_NB) != 0)
+        return errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ErrorFromErrno(errno);
+    if (const DWORD err = CheckCopyTarget(target, st, failIfExists)) return err;
+
+    const std::string temp = TempNameBeside(target);
+    Fd to(OpenRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (to.fd < 0) return detail::HostPathError(errno, temp);
+    DWORD err = FillCopy(from.fd, st, source, temp, to.fd);
+    if (detail::Sys().close(to.release()) != 0 && !err) err = ErrorFromErrno(errno);
+    // Renamed only now, so a failed copy never leaves a partial target.
+    if (!err && failIfExists && detail::Sys().link(temp.c_str(), target.c_str()) != 0)
+        err = errno == EEXIST ? ERROR_FILE_EXISTS : detail::HostPathError(errno, target);
+    else if (!err && !failIfExists && detail::Sys().rename(temp.c_str(), target.c_str()) != 0)
+        err = detail::HostPathError(errno, target);
+    if (err || failIfExists) detail::Sys().unlink(temp.c_str());
+    return err;
+}
+
+// ---- moving ---------------------------------------------------------------
+
+// Windows drops trailing dots and blanks from a name.
+std::string LastNameAsWritten(const std::string& windowsName)
+{
+    std::string name = windowsName.substr(windowsName.find_last_of("\\/:") + 1);
+    if (name != "." && name != "..")
+        while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+    return name;
+}
+
+// The host target of a move: when the new name leads to the moved file
+// itself (a change of letter case only), the name as written.
+std::string MoveTarget(const std::string& source, const std::string& target, const char* newName)
+{
+    struct stat a{}, b{};
+    if (detail::Sys().lstat(source.c_str(), &a) != 0 || detail::Sys().lstat(target.c_str(), &b) != 0) return target;
+    if (a.st_dev != b.st_dev || a.st_ino != b.st_ino) return target;
+    const std::string written = LastNameAsWritten(newName);
+    if (written.empty()) return target;
+    return ParentOf(target) + "/" + written;
+}
+
+DWORD CheckMoveTarget(const std::string& target, bool replace)
+{
+    struct stat st{};
+    if (detail::Sys().lstat(target.c_str(), &st) != 0) {
+        if (errno != ENOENT) return detail::HostPathError(errno, target);
+        const DWORD missing = detail::HostPathError(ENOENT, target);
+        return missing == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : missing;
+    }
+    if (!replace) return ERROR_ALREADY_EXISTS;
+    if (S_ISDIR(st.st_mode) || (!S_ISLNK(st.st_mode) && IsReadOnly(st))) return ERROR_ACCESS_DENIED;
+    Fd holder;
+    return S_ISREG(st.st_mode) ? LockAlone(target, holder) : ERROR_SUCCESS;
+}
+
+DWORD MoveHostFile(const std::string& source, const std::string& target, DWORD flags)
+{
+    struct stat st{};
+    if (detail::Sys().lstat(source.c_str(), &st) != 0) return detail::HostPathError(errno, source);
+    if (source == target) return ERROR_SUCCESS;
+    Fd holder;
+    if (S_ISREG(st.st_mode))
+        if (const DWORD err = LockAlone(source, holder)) return err;
+    struct stat old{};
+    const bool sameFile = detail::Sys().lstat(target.c_str(), &old) == 0 && old.st_dev == st.st_dev &&
+                          old.st_ino == st.st_ino;
+    if (!sameFile)
+        if (const DWORD err = CheckMoveTarget(target, flags & MOVEFILE_REPLACE_EXISTING)) return err;
+    if (detail::Sys().rename(source.c_str(), target.c_str()) == 0) return ERROR_SUCCESS;
+    if (errno != EXDEV) return detail::HostPathError(errno, target);
+    if (!(flags & MOVEFILE_COPY_ALLOWED) || S_ISDIR(st.st_mode)) return ERROR_NOT_SAME_DEVICE;
+    if (const DWORD err = CopyHostFile(source, target, false)) return err;
+    holder.reset();
+    if (detail::Sys().unlink(source.c_str()) != 0) return detail::HostPathError(errno, source);
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
+BOOL CreateDirectoryA(const char* pathName, void* /*securityAttributes*/)
+{
+    std::string host;
+    if (const DWORD err = Resolve(pathName, host)) return Fail(err);
+    if (detail::Sys().mkdir(host.c_str(), 0777) != 0)
+        return Fail(errno == EEXIST ? ERROR_ALREADY_EXISTS : detail::HostPathError(errno, host));
+    return Succeed();
+}
+
+BOOL SetFileAttributesA(const char* fileName, DWORD attributes)
+{
+    std::string host;
+    if (const DWORD err = Resolve(fileName, host)) return Fail(err);
+    struct stat st{};
+    if (detail::Sys().stat(host.c_str(), &st) != 0) return Fail(detail::HostPathError(errno, host));
+    if (const DWORD err = ApplyAttributes(host, st, attributes)) return Fail(err);
+    return Succeed();
+}
+
+BOOL DeleteFileA(const char* fileName)
+{
+    std::string host;
+    if (const DWORD err = Resolve(fileName, host)) return Fail(err);
+    struct stat st{};
+    if (detail::Sys().lstat(host.c_str(), &st) != 0) return Fail(detail::HostPathError(errno, host));
+    if (S_ISDIR(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+    Fd holder;
+    if (S_ISREG(st.st_mode)) {
+        // Checked here: the superuser could unlink a read-only file.
+        if (IsReadOnly(st)) return Fail(ERROR_ACCESS_DENIED);
+        if (const DWORD err = LockAlone(host, holder)) return Fail(err);
+    }
+    if (detail::Sys().unlink(host.c_str()) != 0) return Fail(detail::HostPathError(errno, host));
+    return Succeed();
+}
+
+BOOL CopyFileA(const char* existingFileName, const char* newFileName, BOOL failIfExists)
+{
+    std::string source, target;
+    if (const DWORD err = Resolve(existingFileName, source)) return Fail(err);
+    if (const DWORD err = Resolve(newFileName, target)) return Fail(err);
+    if (const DWORD err = CopyHostFile(source, target, failIfExists != FALSE)) return Fail(err);
+    return Succeed();
+}
+
+BOOL MoveFileA(const char* existingFileName, const char* newFileName)
+{
+    return MoveFileExA(existingFileName, newFileName, MOVEFILE_COPY_ALLOWED);
+}
+
+BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags)
+{
+    if (flags & MOVEFILE_DELAY_UNTIL_REBOOT) {
+        if (flags & MOVEFILE_COPY_ALLOWED) return Fail(ERROR_INVALID_PARAMETER);
+        PendingFileOperation op;
+        op.source = existingFileName ? existingFileName : "";
+        op.target = newFileName ? newFileName : "";
+        op.replaceExisting = flags & MOVEFILE_REPLACE_EXISTING;
+        if (const DWORD err = RegisterPendingFileOperations({op})) return Fail(err);
+        return Succeed();
+    }
+    if (!newFileName) return Fail(ERROR_INVALID_PARAMETER);
+    std::string source, target;
+    if (const DWORD err = Resolve(existingFileName, source)) return Fail(err);
+    if (const DWORD err = Resolve(newFileName, target)) return Fail(err);
+    target = MoveTarget(source, target, newFileName);
+    if (const DWORD err = MoveHostFile(source, target, flags)) return Fail(err);
+    return Succeed();
+}
+
+bool IsSameFile(const std::string& fileName1, const std::string& fileName2)
+{
+    std::string a, b;
+    if (Resolve(fileName1.c_str(), a) || Resolve(fileName2.c_str(), b)) return false;
+    struct stat sa{}, sb{};
+    if (detail::Sys().stat(a.c_str(), &sa) != 0 || detail::Sys().stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+} // namespace win32

@@ -1,0 +1,45 @@
+// Folder and file operations by name: create folders, set attributes,
+// delete, copy and move files. Every call sets the last error.
+#pragma once
+
+#include "win32/types.h"
+
+#include <string>
+
+namespace win32 {
+
+/// Creates one folder (its parent must exist); securityAttributes is ignored.
+BOOL CreateDirectoryA(const char* pathName, void* securityAttributes);
+
+/// Sets read-only (as the lack of write permission bits) and hidden, system
+/// and archive (in user.DOSATTRIB). FILE_ATTRIBUTE_NORMAL, or any set
+/// without read-only, gives the owner's write bit back.
+BOOL SetFileAttributesA(const char* fileName, DWORD attributes);
+
+/// Deletes a file (not a folder). A read-only file gives ERROR_ACCESS_DENIED,
+/// a file another handle has open ERROR_SHARING_VIOLATION.
+BOOL DeleteFileA(const char* fileName);
+
+/// Copies content, permission bits, stored attributes and the modification
+/// time. The target is written under a temporary name and renamed into
+/// place, so a failed copy (disk full) leaves no partial target. An existing
+/// target is replaced unless failIfExists (ERROR_FILE_EXISTS); a read-only
+/// target gives ERROR_ACCESS_DENIED.
+BOOL CopyFileA(const char* existingFileName, const char* newFileName, BOOL failIfExists);
+
+/// MoveFileExA with MOVEFILE_COPY_ALLOWED: an existing target is not replaced.
+BOOL MoveFileA(const char* existingFileName, const char* newFileName);
+
+/// Moves or renames a file or folder. MOVEFILE_REPLACE_EXISTING replaces an
+/// existing file; without MOVEFILE_COPY_ALLOWED a move to another file
+/// system fails with ERROR_NOT_SAME_DEVICE. MOVEFILE_DELAY_UNTIL_REBOOT
+/// registers the move (or, with a null new name, the deletion) for the next
+/// restart instead. A new name that differs from the old only in letter case
+/// renames the file to the new case.
+BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags);
+
+/// True when both Windows names lead to the same existing host file (same
+/// device and inode), whatever their texts.
+bool IsSameFile(const std::string& fileName1, const std::string& fileName2);
+
+} // namespace win32

@@ -1,0 +1,255 @@
+#include "win32/restart.h"
+
+#include "win32/errors.h"
+#include "win32/paths.h"
+#include "win32/prefix.h"
+#include "win32/registry_store.h"
+#include "win32/syscalls.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <cerrno>
+#include <mutex>
+
+namespace win32 {
+namespace {
+
+constexpr const char* kDefaultBootIdFile = "/proc/sys/kernel/random/boot_id";
+const std::vector<std::string> kSessionManager = {"SYSTEM", "CurrentControlSet", "Control", "Session Manager"};
+constexpr const char* kOperationsValue = "PendingFileRenameOperations";
+constexpr const char* kBootIdValue = "PendingFileRenameOperationsBootId";
+
+std::mutex gBootMutex;
+std::string gBootIdFile = kDefaultBootIdFile;
+
+struct HostOperation {
+    std::string source;
+    std::string target; // empty: delete
+    bool replace = false;
+};
+
+std::string EncodeMultiSz(const std::vector<std::string>& items)
+{
+    std::string out;
+    for (const std::string& item : items) {
+        out += item;
+        out += '\0';
+    }
+    out += '\0';
+    return out;
+}
+
+// Empty strings are items too (a deletion's target), so the list ends only
+// where the data ends.
+std::vector<std::string> DecodeMultiSz(std::string data)
+{
+    std::vector<std::string> items;
+    if (!data.empty() && data.back() == '\0') data.pop_back();
+    size_t start = 0;
+    while (start < data.size()) {
+        size_t end = data.find('\0', start);
+        if (end == std::string::npos) end = data.size();
+        items.push_back(data.substr(start, end - start));
+        start = end + 1;
+    }
+    return items;
+}
+
+std::vector<HostOperation> Decode(const std::string& data)
+{
+    const std::vector<std::string> items = DecodeMultiSz(data);
+    std::vector<HostOperation> ops;
+    for (size_t i = 0; i + 1 < items.size(); i += 2) {
+        HostOperation op{items[i], items[i + 1], false};
+        if (!op.target.empty() && op.target[0] == '!') {
+            op.replace = true;
+            op.target.erase(0, 1);
+        }
+        ops.push_back(std::move(op));
+    }
+    return ops;
+}
+
+void Encode(const std::vector<HostOperation>& ops, std::vector<std::string>& items)
+{
+    for (const HostOperation& op : ops) {
+        items.push_back(op.source);
+        items.push_back(op.target.empty() ? std::string() : (op.replace ? "!" : "") + op.target);
+    }
+}
+
+DWORD ResolveHost(const std::string& windowsName, std::string& host)
+{
+    if (windowsName.empty()) return ERROR_PATH_NOT_FOUND;
+    if (const DWORD err = ResolvePath(windowsName, host)) return err;
+    while (host.size() > 1 && host.back() == '/') host.pop_back();
+    return ERROR_SUCCESS;
+}
+
+// ---- carrying out ---------------------------------------------------------
+
+bool Exists(const std::string& host)
+{
+    struct stat st{};
+    return detail::Sys().lstat(host.c_str(), &st) == 0;
+}
+
+bool DeleteHost(const std::string& host)
+{
+    struct stat st{};
+    if (detail::Sys().lstat(host.c_str(), &st) != 0) return false;
+    return (S_ISDIR(st.st_mode) ? detail::Sys().rmdir(host.c_str()) : detail::Sys().unlink(host.c_str())) == 0;
+}
+
+bool MoveHost(const HostOperation& op)
+{
+    struct stat st{};
+    if (detail::Sys().lstat(op.source.c_str(), &st) != 0) return false;
+    struct stat old{};
+    if (detail::Sys().lstat(op.target.c_str(), &old) == 0) {
+        const bool same = old.st_dev == st.st_dev && old.st_ino == st.st_ino;
+        if (!same && (!op.replace || S_ISDIR(old.st_mode))) return false;
+    }
+    return detail::Sys().rename(op.source.c_str(), op.target.c_str()) == 0;
+}
+
+// A deletion followed by a replacing move onto the same name is left to the
+// move, which replaces the file in one step: the target is never gone
+// without its replacement.
+bool CoveredByNextMove(const std::vector<HostOperation>& ops, size_t i)
+{
+    if (!ops[i].target.empty() || i + 1 >= ops.size()) return false;
+    const HostOperation& next = ops[i + 1];
+    return next.replace && next.target == ops[i].source && Exists(next.source);
+}
+
+void CarryOut(const std::vector<HostOperation>& ops, detail::RestartResult& result)
+{
+    for (size_t i = 0; i < ops.size(); ++i) {
+        bool ok;
+        if (CoveredByNextMove(ops, i))
+            ok = true;
+        else
+            ok = ops[i].target.empty() ? DeleteHost(ops[i].source) : MoveHost(ops[i]);
+        ++(ok ? result.done : result.failed);
+    }
+}
+
+DWORD ReadText(detail::RegistryDb& db, detail::KeyId key, const char* name, std::string& text)
+{
+    detail::RegValue value;
+    const DWORD err = db.GetValue(key, name, value);
+    if (err == ERROR_SUCCESS) text = value.data;
+    return err;
+}
+
+void OnPrefixFirstUse(const std::string& prefixDir)
+{
+    detail::RestartResult result;
+    detail::RunPendingFileOperations(prefixDir, result);
+}
+
+const bool kHookInstalled = [] {
+    detail::SetPrefixFirstUseHook(&OnPrefixFirstUse);
+    return true;
+}();
+
+} // namespace
+
+DWORD RegisterPendingFileOperations(const std::vector<PendingFileOperation>& ops)
+{
+    (void)kHookInstalled;
+    std::vector<HostOperation> hostOps;
+    for (const PendingFileOperation& op : ops) {
+        HostOperation h;
+        h.replace = op.replaceExisting;
+        DWORD err = ResolveHost(op.source, h.source);
+        if (!err && !op.target.empty()) err = ResolveHost(op.target, h.target);
+        if (err) {
+            SetLastError(err);
+            return err;
+        }
+        hostOps.push_back(std::move(h));
+    }
+    detail::RegistryDb* db = nullptr;
+    DWORD err = detail::RegistryDb::Open(detail::RegistryDatabasePath(), db);
+    if (err == ERROR_SUCCESS) {
+        detail::RegistryTransaction tx(*db);
+        detail::KeyId root = 0, key = 0;
+        bool created = false;
+        std::string existing;
+        err = tx.error();
+        if (!err) err = db->RootKey(HKEY_LOCAL_MACHINE, root);
+        if (!err) err = db->CreateKey(root, kSessionManager, key, created);
+        if (!err) {
+            err = ReadText(*db, key, kOperationsValue, existing);
+            if (err == ERROR_FILE_NOT_FOUND) err = ERROR_SUCCESS;
+        }
+        if (!err) {
+            std::vector<std::string> items = DecodeMultiSz(existing);
+            Encode(hostOps, items);
+            err = db->SetValue(key, kOperationsValue, {REG_MULTI_SZ, EncodeMultiSz(items)});
+        }
+        if (!err) err = db->SetValue(key, kBootIdValue, {REG_SZ, detail::CurrentBootId() + '\0'});
+        if (!err) err = tx.Commit();
+    }
+    SetLastError(err);
+    return err;
+}
+
+namespace detail {
+
+std::string CurrentBootId()
+{
+    std::string path;
+    {
+        std::lock_guard<std::mutex> lock(gBootMutex);
+        path = gBootIdFile;
+    }
+    const int fd = Sys().open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
+    if (fd < 0) return std::string();
+    char buf[128];
+    ssize_t n;
+    do {
+        n = Sys().read(fd, buf, sizeof buf);
+    } while (n < 0 && errno == EINTR);
+    Sys().close(fd);
+    std::string id(buf, n > 0 ? static_cast<size_t>(n) : 0);
+    const size_t end = id.find_first_of("\r\n");
+    if (end != std::string::npos) id.resize(end);
+    return id;
+}
+
+void SetBootIdFile(const std::string& path)
+{
+    std::lock_guard<std::mutex> lock(gBootMutex);
+    gBootIdFile = path.empty() ? kDefaultBootIdFile : path;
+}
+
+DWORD RunPendingFileOperations(const std::string& prefixDir, RestartResult& result)
+{
+    const std::string dbPath = RegistryDatabasePathIn(prefixDir);
+    struct stat st{};
+    if (Sys().stat(dbPath.c_str(), &st) != 0) return ERROR_SUCCESS; // no registry, nothing pending
+    RegistryDb* db = nullptr;
+    if (const DWORD err = RegistryDb::Open(dbPath, db)) return err;
+    RegistryTransaction tx(*db);
+    if (const DWORD err = tx.error()) return err;
+    KeyId root = 0, key = 0;
+    DWORD err = db->RootKey(HKEY_LOCAL_MACHINE, root);
+    if (!err) err = db->FindKey(root, kSessionManager, key);
+    std::string data, bootId;
+    if (!err) err = ReadText(*db, key, kOperationsValue, data);
+    if (err) return err == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : err;
+    ReadText(*db, key, kBootIdValue, bootId);
+    const size_t zero = bootId.find('\0');
+    if (zero != std::string::npos) bootId.resize(zero);
+    if (bootId == CurrentBootId()) return ERROR_SUCCESS;
+    CarryOut(Decode(data), result);
+    db->DeleteValue(key, kOperationsValue);
+    db->DeleteValue(key, kBootIdValue);
+    return tx.Commit();
+}
+
+} // namespace detail
+} // namespace win32
