@@ -105,10 +105,35 @@ std::string UncFullForm(const std::string& p)
     return out;
 }
 
+// True for "X:\..." that folding would not change, the common case.
+bool IsAlreadyFull(const std::string& p)
+{
+    if (p.size() < 3 || p[1] != ':' || !IsLetter(p[0]) || !IsSep(p[2]))
+        return false;
+    size_t start = 3;
+    while (start < p.size()) {
+        size_t end = start;
+        while (end < p.size() && !IsSep(p[end]))
+            ++end;
+        const std::string_view name(p.data() + start, end - start);
+        if (name.empty() || name == "." || name == "..")
+            return false;
+        if (end == p.size() && (name.back() == '.' || name.back() == ' '))
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 DWORD FullForm(const std::string& path, std::string& full)
 {
     if (path.empty())
         return ERROR_INVALID_NAME;
+    if (IsAlreadyFull(path)) {
+        full = path;
+        std::replace(full.begin(), full.end(), '/', '\\');
+        return ERROR_SUCCESS;
+    }
     std::string p = path;
     std::replace(p.begin(), p.end(), '/', '\\');
     if (p.size() >= 2 && p[0] == '\\' && p[1] == '\\') {
@@ -141,6 +166,16 @@ DWORD FullForm(const std::string& path, std::string& full)
     return ERROR_SUCCESS;
 }
 
+bool IsForbidden(char c)
+{
+    switch (c) {
+    case '<': case '>': case ':': case '"': case '|': case '?': case '*':
+        return true;
+    default:
+        return static_cast<unsigned char>(c) < 32;
+    }
+}
+
 DWORD CheckNames(std::string_view rest)
 {
     size_t length = 0;
@@ -149,7 +184,7 @@ DWORD CheckNames(std::string_view rest)
             length = 0;
             continue;
         }
-        if (static_cast<unsigned char>(c) < 32 || std::strchr("<>:\"|?*", c))
+        if (IsForbidden(c))
             return ERROR_INVALID_NAME;
         if (++length > kMaxComponent)
             return ERROR_FILENAME_EXCED_RANGE;
@@ -211,7 +246,7 @@ std::string LookupIgnoringCase(const std::string& drive, std::string_view rest)
 
 DWORD MapToHost(const std::string& full, std::string& host)
 {
-    const std::string drive = detail::DriveHostDir(PrefixDir(), full[0]);
+    const std::string drive = detail::CurrentDriveHostDir(full[0]);
     if (drive.empty())
         return ERROR_PATH_NOT_FOUND;
     std::string_view rest = std::string_view(full).substr(3);

@@ -3,11 +3,14 @@
 #include "win32/paths.h"
 #include "win32/syscalls.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <unistd.h>
 #include <cerrno>
 #include <climits>
+#include <array>
 #include <cstdlib>
+#include <map>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -21,9 +24,13 @@ struct PrefixState {
     bool envSet = false;
     std::string envValue;
     std::string dir;
+    int devicesFd = -1;
     bool hookDone = false;
     std::set<std::string> hooked;
     detail::PrefixHook hook = nullptr;
+    // Descriptors of each prefix's dosdevices folder, for cheap link reads.
+    // Never closed: another thread may be reading through one.
+    std::map<std::string, int> devicesFds;
 };
 
 PrefixState& State()
@@ -75,9 +82,24 @@ bool EnsurePrefix(const std::string& dir)
     return ok;
 }
 
-} // namespace
 
-std::string PrefixDir()
+int OpenDevicesDir(const std::string& dir)
+{
+    return detail::Sys().open((dir + "/dosdevices").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
+}
+
+int DevicesFdLocked(PrefixState& s, const std::string& dir)
+{
+    const auto it = s.devicesFds.find(dir);
+    if (it != s.devicesFds.end() && it->second >= 0)
+        return it->second;
+    const int fd = OpenDevicesDir(dir);
+    s.devicesFds[dir] = fd;
+    return fd;
+}
+
+// The current prefix (made ready, its hook run) and its dosdevices descriptor.
+std::string UsePrefix(int* devicesFd)
 {
     PrefixState& s = State();
     const char* env = std::getenv("VANTREL_PREFIX");
@@ -86,14 +108,20 @@ std::string PrefixDir()
     const bool same = s.known && s.envSet == envSet && (!envSet || s.envValue == env);
     if (!same) {
         const std::string dir = PrefixFromEnvironment(envSet, envSet ? std::string(env) : std::string());
-        if (!EnsurePrefix(dir))
+        if (!EnsurePrefix(dir)) {
+            if (devicesFd)
+                *devicesFd = -1;
             return dir; // not remembered: the next call tries again
+        }
         s.known = true;
         s.envSet = envSet;
         s.envValue = envSet ? env : "";
         s.dir = dir;
+        s.devicesFd = DevicesFdLocked(s, dir);
         s.hookDone = s.hooked.count(dir) != 0;
     }
+    if (devicesFd)
+        *devicesFd = s.devicesFd;
     std::string dir = s.dir;
     if (s.hookDone || !s.hook)
         return dir;
@@ -106,6 +134,41 @@ std::string PrefixDir()
     hook(dir);
     return dir;
 }
+
+// The descriptor no longer reaches the folder (it was removed and made
+// anew): open it again. The old one stays open for readers still using it.
+void RenewDevicesFd(const std::string& dir)
+{
+    PrefixState& s = State();
+    std::lock_guard lock(s.mutex);
+    const int fd = OpenDevicesDir(dir);
+    if (fd < 0)
+        return;
+    s.devicesFds[dir] = fd;
+    if (s.known && s.dir == dir)
+        s.devicesFd = fd;
+}
+
+std::string AbsoluteTarget(const std::string& prefixDir, std::string target)
+{
+    if (target[0] != '/')
+        target = prefixDir + "/dosdevices/" + target;
+    if (target.find("/.") != std::string::npos || target.find("//") != std::string::npos)
+        target = detail::FoldHostPath(target);
+    while (target.size() > 1 && target.back() == '/')
+        target.pop_back();
+    return target;
+}
+
+struct CachedDrive {
+    std::string prefix;
+    std::string link;
+    std::string target;
+};
+
+} // namespace
+
+std::string PrefixDir() { return UsePrefix(nullptr); }
 
 namespace detail {
 
@@ -127,19 +190,41 @@ std::string DriveHostDir(const std::string& prefixDir, char letter)
         letter = static_cast<char>(letter - 'A' + 'a');
     if (letter < 'a' || letter > 'z')
         return {};
-    const std::string devices = prefixDir + "/dosdevices";
-    const std::string link = devices + "/" + letter + ":";
+    const std::string link = prefixDir + "/dosdevices/" + letter + ":";
     char buf[PATH_MAX];
     const ssize_t n = Sys().readlink(link.c_str(), buf, sizeof buf);
     if (n <= 0 || static_cast<size_t>(n) >= sizeof buf)
         return {};
-    std::string target(buf, static_cast<size_t>(n));
-    if (target[0] != '/')
-        target = devices + "/" + target;
-    target = FoldHostPath(target);
-    while (target.size() > 1 && target.back() == '/')
-        target.pop_back();
-    return target;
+    return AbsoluteTarget(prefixDir, std::string(buf, static_cast<size_t>(n)));
+}
+
+std::string CurrentDriveHostDir(char letter)
+{
+    if (letter >= 'A' && letter <= 'Z')
+        letter = static_cast<char>(letter - 'A' + 'a');
+    if (letter < 'a' || letter > 'z')
+        return {};
+    int fd = -1;
+    const std::string prefix = UsePrefix(&fd);
+    const char name[3] = {letter, ':', '\0'};
+    char buf[PATH_MAX];
+    const ssize_t n = fd >= 0 ? Sys().readlinkat(fd, name, buf, sizeof buf) : -1;
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof buf) {
+        std::string target = DriveHostDir(prefix, letter);
+        if (!target.empty() && fd >= 0)
+            RenewDevicesFd(prefix);
+        return target;
+    }
+    // The link's text rarely changes: keep the absolute form per thread.
+    thread_local std::array<CachedDrive, 26> cache;
+    CachedDrive& c = cache[static_cast<size_t>(letter - 'a')];
+    const std::string_view link(buf, static_cast<size_t>(n));
+    if (c.prefix != prefix || c.link != link) {
+        c.prefix = prefix;
+        c.link = link;
+        c.target = AbsoluteTarget(prefix, c.link);
+    }
+    return c.target;
 }
 
 std::string FoldHostPath(const std::string& path)

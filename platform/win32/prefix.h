@@ -29,6 +29,9 @@ namespace win32::detail {
 /// Host folder of the drive letter under the given prefix, or empty.
 std::string DriveHostDir(const std::string& prefixDir, char letter);
 
+/// DriveHostDir under the current prefix; cheaper (for path resolution).
+std::string CurrentDriveHostDir(char letter);
+
 /// An absolute host path with "//", "." and ".." folded by text (no look-up);
 /// a trailing '/' is kept. A relative path is returned folded but relative.
 std::string FoldHostPath(const std::string& path);

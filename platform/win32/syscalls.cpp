@@ -44,6 +44,7 @@ const SysCalls kReal = {
     ::realpath,
     ::futimens,
     ::link,
+    ::readlinkat,
 };
 
 } // namespace

@@ -44,6 +44,7 @@ struct SysCalls {
     char* (*realpath)(const char* path, char* resolved);
     int (*futimens)(int fd, const struct timespec times[2]);
     int (*link)(const char* from, const char* to);
+    ssize_t (*readlinkat)(int dirfd, const char* path, char* buf, size_t n);
 };
 
 /// The table in use. Tests may change entries; production never does.

@@ -52,6 +52,24 @@ TEST_F(PathsTest, DriveLettersResolveThroughTheirLinks)
     EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 }
 
+TEST_F(PathsTest, ChangedAndRecreatedDriveLinksAreNoticedAtOnce)
+{
+    env.mapDrive('D', env.root() + "/first");
+    EXPECT_EQ(Resolve("D:\\x"), env.root() + "/first/x");
+    env.mapDrive('D', env.root() + "/second");
+    EXPECT_EQ(Resolve("D:\\x"), env.root() + "/second/x");
+
+    // The whole dosdevices folder made anew under the same name.
+    fs::remove_all(env.prefix() + "/dosdevices");
+    fs::create_directories(env.prefix() + "/dosdevices");
+    fs::create_symlink("../drive_c", env.prefix() + "/dosdevices/c:");
+    env.mapDrive('D', env.root() + "/third");
+    EXPECT_EQ(Resolve("D:\\x"), env.root() + "/third/x");
+    EXPECT_EQ(Resolve("C:\\x"), env.prefix() + "/drive_c/x");
+    env.mapDrive('D', env.root() + "/fourth");
+    EXPECT_EQ(Resolve("D:\\x"), env.root() + "/fourth/x");
+}
+
 TEST_F(PathsTest, LookupIgnoresCaseOfExistingNamesAndKeepsNewOnesAsWritten)
 {
     env.writeFile("C:\\Data\\Sub\\File.TXT", "x");
