@@ -128,4 +128,12 @@ QMetaObject::Connection Connect(const Sender* sender, Signal signal, Receiver* r
     }
 }
 
+/// Connect with sender as the receiver: the handler is a callable, and the
+/// connection ends when sender is destroyed.
+template <class Sender, class Signal, class Handler>
+QMetaObject::Connection Connect(Sender* sender, Signal signal, Handler handler)
+{
+    return QObject::connect(sender, signal, sender, Guard(std::move(handler)));
+}
+
 } // namespace ui

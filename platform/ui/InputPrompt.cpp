@@ -3,7 +3,7 @@
 #include "ui/Application.h"
 
 #include <QDialog>
-#include <QDialogButtonBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -40,13 +40,19 @@ std::optional<std::string> ShowPrompt(const InputPromptRequest& request)
     edit->setText(value);
     edit->selectAll();
     label->setBuddy(edit);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    // Plain buttons in the system's order (OK, Cancel) under every layout.
+    auto* ok = new QPushButton(QObject::tr("OK"), &dialog);
+    auto* cancel = new QPushButton(QObject::tr("Cancel"), &dialog);
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+    QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
     layout->addWidget(label);
     layout->addWidget(edit);
-    layout->addWidget(buttons);
+    layout->addLayout(buttons);
     dialog.setMinimumWidth(300);
     edit->setFocus();
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;

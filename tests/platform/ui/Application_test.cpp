@@ -3,7 +3,9 @@
 
 #include "classlib/Exceptions.h"
 
+#include <QCloseEvent>
 #include <QEvent>
+#include <QTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QWidget>
@@ -149,6 +151,50 @@ TEST_F(ErrorReportTest, ReportIsOwnedByTheMainWindow)
     ui::ShowException(std::runtime_error("x"));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(ui::WidgetOf(boxes[0].owner), &main);
+}
+
+// A main window that refuses the first attempt to close it.
+class StubbornWindow : public QWidget {
+public:
+    int attempts = 0;
+
+protected:
+    void closeEvent(QCloseEvent* e) override
+    {
+        if (++attempts == 1) e->ignore();
+    }
+};
+
+TEST_F(ErrorReportTest, RunShowsTheMainWindowAndEndsWhenItHasReallyClosed)
+{
+    StubbornWindow main;
+    ui::SetMainWindow(&main);
+    QWidget other;
+    ui::SetMainWindow(&other); // the first window stays the main window
+    EXPECT_EQ(ui::MainWindow(), &main);
+    bool shownByRun = false;
+    bool stillRunning = false;
+    QTimer::singleShot(0, [&] {
+        shownByRun = main.isVisible();
+        main.close(); // refused
+        QTimer::singleShot(0, [&] {
+            stillRunning = main.isVisible();
+            main.close();
+        });
+    });
+    EXPECT_EQ(ui::Run(), 0);
+    EXPECT_TRUE(shownByRun);
+    EXPECT_TRUE(stillRunning);
+    EXPECT_EQ(main.attempts, 2);
+}
+
+TEST_F(ErrorReportTest, ConnectWithoutReceiverGuardsToo)
+{
+    QPushButton button;
+    ui::Connect(&button, &QPushButton::clicked, [](bool) { throw std::runtime_error("No receiver"); });
+    button.click();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "No receiver.");
 }
 
 } // namespace

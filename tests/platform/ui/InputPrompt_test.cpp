@@ -7,10 +7,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -101,6 +103,26 @@ TEST_F(InputPromptTest, EditTakesAtMost255CharactersButNeverCutsTheGivenText)
     const bool ok = Ask(value, [](QDialog* dialog, QLineEdit*) { dialog->accept(); });
     EXPECT_TRUE(ok);
     EXPECT_EQ(value, std::string(300, 'b'));
+}
+
+TEST_F(InputPromptTest, OkThenCancelInThatOrderAndEachClosesTheDialog)
+{
+    for (const char* pick : {"OK", "Cancel"}) {
+        std::string value = "old.lang";
+        const bool ok = Ask(value, [pick](QDialog* dialog, QLineEdit* edit) {
+            auto buttons = dialog->findChildren<QPushButton*>();
+            ASSERT_EQ(buttons.size(), 2);
+            std::sort(buttons.begin(), buttons.end(), [](auto* a, auto* b) { return a->x() < b->x(); });
+            EXPECT_EQ(buttons[0]->text(), "OK");
+            EXPECT_EQ(buttons[1]->text(), "Cancel");
+            EXPECT_TRUE(buttons[0]->isDefault());
+            edit->setText("new.lang");
+            (std::string(pick) == "OK" ? buttons[0] : buttons[1])->click();
+            EXPECT_FALSE(dialog->isVisible());
+        });
+        EXPECT_EQ(ok, std::string(pick) == "OK");
+        EXPECT_EQ(value, ok ? "new.lang" : "old.lang");
+    }
 }
 
 } // namespace
