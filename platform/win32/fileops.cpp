@@ -188,14 +188,15 @@ DWORD FillCopy(int from, const struct stat& st, const std::string& source, const
     return err;
 }
 
-DWORD CopyHostFile(const std::string& source, const std::string& target, bool failIfExists)
+// lockSource is false when the caller holds the source locked already.
+DWORD CopyHostFile(const std::string& source, const std::string& target, bool failIfExists, bool lockSource = true)
 {
     Fd from(OpenRetrying(source.c_str(), O_RDONLY | O_CLOEXEC, 0));
     if (from.fd < 0) return detail::HostPathError(errno, source);
     struct stat st{};
     if (detail::Sys().fstat(from.fd, &st) != 0) return ErrorFromErrno(errno);
     if (S_ISDIR(st.st_mode)) return ERROR_ACCESS_DENIED;
-    if (detail::Sys().flock(from.fd, LOCK_SH | LOCK_NB) != 0)
+    if (lockSource && detail::Sys().flock(from.fd, LOCK_SH | LOCK_NB) != 0)
         return errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ErrorFromErrno(errno);
     if (const DWORD err = CheckCopyTarget(target, st, failIfExists)) return err;
 
@@ -266,7 +267,7 @@ DWORD MoveHostFile(const std::string& source, const std::string& target, DWORD f
     if (detail::Sys().rename(source.c_str(), target.c_str()) == 0) return ERROR_SUCCESS;
     if (errno != EXDEV) return detail::HostPathError(errno, target);
     if (!(flags & MOVEFILE_COPY_ALLOWED) || S_ISDIR(st.st_mode)) return ERROR_NOT_SAME_DEVICE;
-    if (const DWORD err = CopyHostFile(source, target, false)) return err;
+    if (const DWORD err = CopyHostFile(source, target, false, false)) return err;
     holder.reset();
     if (detail::Sys().unlink(source.c_str()) != 0) return detail::HostPathError(errno, source);
     return ERROR_SUCCESS;
