@@ -3,6 +3,7 @@
 #include "classlib/Exceptions.h"
 #include "detail/BuiltinTables.h"
 #include "detail/IntegerText.h"
+#include "detail/LanguageText.h"
 #include "uDyxSubs.h"
 #include "ui/MessageBox.h"
 #include "win32/errors.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace vantrel {
 
@@ -39,26 +41,91 @@ void AppendOneLine(std::string& out, std::string_view text)
 {
     const size_t start = out.size();
     out.append(text);
-    std::replace_if(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(),
-                    [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    if (std::memchr(text.data(), '\r', text.size()) == nullptr && std::memchr(text.data(), '\n', text.size()) == nullptr)
+        return;
+    for (size_t i = start; i < out.size(); ++i)
+        if (out[i] == '\r' || out[i] == '\n') out[i] = ' ';
+}
+
+bool IsDigits4(const char* p)
+{
+    return std::all_of(p, p + 4, [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // The id of a message line "[nnnn]...", or -1 when the line carries none.
-int32_t MessageLineId(const std::string& line)
+int32_t MessageLineId(std::string_view line)
 {
     if (line.size() < 6 || line[0] != '[' || line[5] != ']') return -1;
     int32_t id = -1;
-    if (!detail::ParseIntegerText(std::string_view(line).substr(1, 4), id)) return -1;
+    // Four plain digits are by far the most common id field.
+    if (IsDigits4(line.data() + 1))
+        id = (line[1] - '0') * 1000 + (line[2] - '0') * 100 + (line[3] - '0') * 10 + (line[4] - '0');
+    else if (!detail::ParseIntegerText(line.substr(1, 4), id))
+        return -1;
     return id >= 0 && id <= kMaxMsgId ? id : -1;
 }
 
-std::string MessageLineText(const std::string& line)
+// Stores the message of a line, when it carries one, without its leading
+// blanks; the text's buffer is reused. Lines split from a text hold no line
+// break; lines of a caller's list may.
+void StoreMessageLine(std::array<std::string, 501>& items, std::string_view line, bool mayHoldBreaks)
 {
+    const int32_t id = MessageLineId(line);
+    if (id < 0) return;
     size_t i = 6;
     while (i < line.size() && IsBlankChar(line[i])) ++i;
-    std::string text;
-    AppendOneLine(text, std::string_view(line).substr(i));
-    return text;
+    std::string& item = items[static_cast<size_t>(id)];
+    if (mayHoldBreaks) {
+        item.clear();
+        AppendOneLine(item, line.substr(i));
+    } else {
+        item.assign(line.substr(i));
+    }
+}
+
+// Closes the handle on every way out.
+struct HandleGuard {
+    win32::HANDLE h;
+    ~HandleGuard() { win32::CloseHandle(h); }
+};
+
+void ReadOrRaise(win32::HANDLE h, char* buffer, size_t size, win32::DWORD& got)
+{
+    const auto room = static_cast<win32::DWORD>(std::min<size_t>(size, 1u << 30));
+    if (!win32::ReadFile(h, buffer, room, &got, nullptr)) throw EReadError("Stream read error");
+}
+
+// The whole content of a file, with the class library's errors. It is read in
+// one piece and parsed in place rather than copied line by line into a list.
+std::string ReadWholeFile(const std::string& name)
+{
+    const win32::HANDLE h = win32::CreateFileA(name.c_str(), win32::GENERIC_READ, win32::FILE_SHARE_READ, nullptr,
+                                               win32::OPEN_EXISTING, win32::FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == win32::INVALID_HANDLE_VALUE)
+        throw EFOpenError("Cannot open file \"" + name + "\". " + win32::SysErrorMessage(win32::GetLastError()));
+    HandleGuard guard{h};
+    win32::DWORD high = 0;
+    const win32::DWORD low = win32::GetFileSize(h, &high);
+    std::string data(low == win32::INVALID_FILE_SIZE ? 0 : (static_cast<size_t>(high) << 32 | low), '\0');
+    size_t filled = 0;
+    for (win32::DWORD got = 1; filled < data.size() && got > 0; filled += got) ReadOrRaise(h, &data[filled], data.size() - filled, got);
+    data.resize(filled);
+    // A file that changed size meanwhile is read to its end.
+    char tail[4096];
+    for (win32::DWORD got = 1; got > 0; data.append(tail, got)) ReadOrRaise(h, tail, sizeof tail, got);
+    return data;
+}
+
+// Empties ids 0 to 499, then stores the messages of the lines of text.
+bool ParseLanguageText(TMultiLang& lang, std::string_view text)
+{
+    lang.ClearMessage();
+    try {
+        detail::ForEachLine(text, [&lang](std::string_view line) { StoreMessageLine(lang.MsgItems, line, false); });
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
 }
 
 std::string LanguageFileText(const std::array<std::string, 501>& items)
@@ -80,22 +147,10 @@ std::string LanguageFileText(const std::array<std::string, 501>& items)
     return out;
 }
 
-const std::array<TStringList, kInternalLanguageCount>& InternalLanguages()
-{
-    static const std::array<TStringList, kInternalLanguageCount> tables = [] {
-        std::array<TStringList, kInternalLanguageCount> lists;
-        for (int i = 0; i < kInternalLanguageCount && i < detail::kBuiltinTableCount; ++i)
-            lists[static_cast<size_t>(i)].SetText(std::string(detail::kBuiltinTables[i]));
-        return lists;
-    }();
-    return tables;
-}
-
-// The unit's start-up and close-down: the built-in tables and MyLang.
+// The unit's start-up and close-down: MyLang and the default file name.
 struct UnitLifetime {
     UnitLifetime()
     {
-        InternalLanguages();
         if (MyLang == nullptr) MyLang = new TMultiLang();
     }
     ~UnitLifetime()
@@ -141,11 +196,7 @@ bool TMultiLang::LoadLanguageFromStringList(const TStringList* List)
     ClearMessage();
     if (List == nullptr) return false;
     try {
-        for (int32_t i = 0; i < List->Count(); ++i) {
-            const std::string& line = (*List)[i];
-            const int32_t id = MessageLineId(line);
-            if (id >= 0) MsgItems[static_cast<size_t>(id)] = MessageLineText(line);
-        }
+        for (int32_t i = 0; i < List->Count(); ++i) StoreMessageLine(MsgItems, (*List)[i], true);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -163,9 +214,8 @@ bool TMultiLang::LoadFromFile(const std::string& FileName)
         return false;
     }
     this->FileName = name;
-    TStringList lines;
-    lines.LoadFromFile(name);
-    const bool result = LoadLanguageFromStringList(&lines);
+    const std::string data = ReadWholeFile(name);
+    const bool result = ParseLanguageText(*this, data);
     Dirty = false;
     return result;
 }
@@ -186,8 +236,8 @@ bool TMultiLang::IsDirty() const { return Dirty; }
 
 void TMultiLang::LoadInteralLanguage(int32_t Index)
 {
-    if (Index < 0 || Index >= kInternalLanguageCount) return;
-    LoadLanguageFromStringList(&InternalLanguages()[static_cast<size_t>(Index)]);
+    if (Index < 0 || Index >= kInternalLanguageCount || Index >= detail::kBuiltinTableCount) return;
+    ParseLanguageText(*this, detail::kBuiltinTables[Index]);
 }
 
 } // namespace vantrel

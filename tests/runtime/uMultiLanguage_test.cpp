@@ -380,6 +380,23 @@ TEST_F(CatalogFileTest, ANulByteEndsTheReadableText)
     EXPECT_EQ(lang.GetMsgItem(3), "");
 }
 
+TEST_F(CatalogFileTest, AFileLoadsAsTheLinesOfAStringList)
+{
+    std::mt19937 rng(11);
+    const char pieces[][8] = {"[0001]", "[0499]", "[$1F4]", " x", "\r", "\n", "\r\n", "\n\r", "\t", "\xff", "[0", "]"};
+    for (int round = 0; round < 20; ++round) {
+        std::string bytes;
+        for (int i = 0; i < 3000; ++i) bytes += pieces[rng() % std::size(pieces)];
+        if (round % 2) bytes[rng() % bytes.size()] = '\0';
+        Write("g.lang", bytes);
+        TMultiLang fromFile, fromList;
+        ASSERT_TRUE(fromFile.LoadFromFile("g.lang"));
+        const TStringList list = Lines(bytes);
+        ASSERT_TRUE(fromList.LoadLanguageFromStringList(&list));
+        ASSERT_EQ(fromFile.MsgItems, fromList.MsgItems) << "round " << round;
+    }
+}
+
 TEST_F(CatalogFileTest, LoadSetsNameAndEndsClean)
 {
     Write("a.lang", kHeader + "[0500] Last\r\n[$1F] hex\r\n[0005] five\r\n");
