@@ -1,0 +1,242 @@
+// The language editor page: listing, loading, editing and saving translations.
+#include "MainForm.h"
+
+#include "PageControls.h"
+#include "uDyxSubs.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace morlex {
+namespace {
+
+constexpr int kTranslationColumn = 2;
+const char* const kNoFileCaption = "Your Language:  <None>";
+const char* const kFileCaption = "Your Language:  ";
+
+QString Q(const std::string& s)
+{
+    return QString::fromLocal8Bit(s);
+}
+
+std::string S(const QString& s)
+{
+    return s.toLocal8Bit().toStdString();
+}
+
+bool IsBlank(const std::string& s)
+{
+    for (unsigned char c : s)
+        if (c > 32) return false;
+    return true;
+}
+
+char FoldAZ(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool SameText(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (FoldAZ(a[i]) != FoldAZ(b[i])) return false;
+    return true;
+}
+
+int RowId(const QTreeWidgetItem* row)
+{
+    return row->text(0).toInt();
+}
+
+} // namespace
+
+std::string TfrmMain::FileBoxText() const
+{
+    return S(cboLanguageFile->currentText());
+}
+
+QTreeWidgetItem* TfrmMain::SelectedMessageRow() const
+{
+    const QModelIndexList rows = lvLanguage->selectionModel()->selectedRows();
+    return rows.isEmpty() ? nullptr : lvLanguage->itemFromIndex(rows.first());
+}
+
+void TfrmMain::SetEditingEnabled(bool Enabled)
+{
+    txtUserLang->setEnabled(Enabled);
+    cmdLangModify->setEnabled(Enabled);
+}
+
+void TfrmMain::LoadLanguageFileList(int Index, bool Reload, const std::string& SelectName)
+{
+    cboLanguageFile->clear();
+    auto names = std::make_unique<vantrel::TStringList>();
+    vantrel::TStringList* list = names.get();
+    vantrel::MySearchFile(LanguageDir + "*.lang", list);
+    for (int32_t i = 0; i < names->Count(); ++i) {
+        cboLanguageFile->addItem(Q((*names)[i]));
+        if (!SelectName.empty() && SameText((*names)[i], SelectName)) Index = cboLanguageFile->count() - 1;
+    }
+    names.reset();
+    cboLanguageFile->setCurrentIndex(Index >= 0 && Index < cboLanguageFile->count() ? Index : -1);
+    CurrentLanguageFile = FileBoxText();
+    SetEditingEnabled(!IsBlank(FileBoxText()));
+    if (Reload) LoadUserLanguageFile(FileBoxText());
+}
+
+void TfrmMain::LoadDefaultMessages()
+{
+    DefaultLang->LoadInteralLanguage(0);
+    QList<QTreeWidgetItem*> rows;
+    for (int32_t id = 0; id < DefaultLang->GetMaxMsgId(); ++id) {
+        const std::string text = DefaultLang->GetMsgItem(id);
+        if (text.empty()) continue;
+        rows.append(new QTreeWidgetItem(QStringList{QString::number(id), Q(text), QString()}));
+    }
+    lvLanguage->addTopLevelItems(rows);
+}
+
+void TfrmMain::ShowNoLanguageFile()
+{
+    lvLanguage->headerItem()->setText(kTranslationColumn, kNoFileCaption);
+    for (int i = 0; i < lvLanguage->topLevelItemCount(); ++i)
+        lvLanguage->topLevelItem(i)->setText(kTranslationColumn, QString());
+}
+
+void TfrmMain::LoadUserLanguageFile(const std::string& FileName)
+{
+    const std::string path = LanguageDir + FileName;
+    if (IsBlank(FileName)) {
+        ShowNoLanguageFile();
+        return;
+    }
+    // A failed load leaves the catalog holding another file's texts (or
+    // another file's name), so the page must not offer to save them.
+    bool loaded = false;
+    try {
+        loaded = UserLang->LoadFromFile(path);
+    } catch (...) {
+        ShowNoLanguageFile();
+        SetEditingEnabled(false);
+        if (QTreeWidgetItem* row = SelectedMessageRow()) lvLanguageChange(lvLanguage, row, TItemChange::ctState);
+        throw;
+    }
+    if (!loaded) {
+        ShowNoLanguageFile();
+        SetEditingEnabled(false);
+        if (QTreeWidgetItem* row = SelectedMessageRow()) lvLanguageChange(lvLanguage, row, TItemChange::ctState);
+        return;
+    }
+    if (!txtUserLang->isEnabled()) SetEditingEnabled(true);
+    lvLanguage->headerItem()->setText(kTranslationColumn, Q(kFileCaption + FileName));
+    for (int i = 0; i < lvLanguage->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = lvLanguage->topLevelItem(i);
+        row->setText(kTranslationColumn, Q(UserLang->GetMsgItem(RowId(row))));
+    }
+    QTreeWidgetItem* first = lvLanguage->topLevelItem(0);
+    if (!first) return;
+    const bool wasSelected = first->isSelected();
+    SelectMessageRow(0);
+    if (wasSelected) lvLanguageChange(lvLanguage, first, TItemChange::ctState);
+}
+
+void TfrmMain::SelectMessageRow(int Index)
+{
+    QTreeWidgetItem* row = lvLanguage->topLevelItem(Index);
+    if (!row) return;
+    const QModelIndex index = lvLanguage->indexFromItem(row);
+    lvLanguage->selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    lvLanguage->scrollToItem(row);
+}
+
+void TfrmMain::cboLanguageFileChange(QObject*)
+{
+    const std::string chosen = FileBoxText();
+    if (chosen == CurrentLanguageFile) return;
+    CurrentLanguageFile = chosen;
+    LoadUserLanguageFile(chosen);
+}
+
+void TfrmMain::lvLanguageChange(QObject*, QTreeWidgetItem* Item, TItemChange)
+{
+    try {
+        if (!Item) return;
+        lblMsgId->setText(Item->text(0));
+        lblMsgId->adjustSize();
+        txtDefaultLang->setText(Item->text(1));
+        txtDefaultLang->setCursorPosition(0);
+        txtUserLang->setText(Item->text(kTranslationColumn));
+    } catch (...) {
+        // The panel is a view of the row; a failure to show it is not worth a message.
+    }
+}
+
+void TfrmMain::txtUserLangChange(QObject*)
+{
+    QTreeWidgetItem* row = SelectedMessageRow();
+    if (!row) return;
+    // Modify never saves into a file the page has not loaded.
+    const bool differs = txtUserLang->text() != row->text(kTranslationColumn);
+    cmdLangModify->setEnabled(differs && txtUserLang->isEnabled());
+    QPalette palette = txtUserLang->palette();
+    palette.setColor(QPalette::Text, cmdLangModify->isEnabled() ? QColor(0, 0, 255) : QColor(0, 0, 0));
+    txtUserLang->setPalette(palette);
+}
+
+void TfrmMain::MoveMessageSelection(int Delta)
+{
+    QTreeWidgetItem* selected = SelectedMessageRow();
+    int i = (selected ? lvLanguage->indexOfTopLevelItem(selected) : -1) + Delta;
+    if (i > lvLanguage->topLevelItemCount() - 1) i = lvLanguage->topLevelItemCount() - 1;
+    if (i < 0) i = 0;
+    SelectMessageRow(i);
+    txtUserLangChange(nullptr);
+    txtUserLang->selectAll();
+}
+
+void TfrmMain::SaveTranslation()
+{
+    QTreeWidgetItem* row = SelectedMessageRow();
+    if (!row) return;
+    const std::string text = S(txtUserLang->text());
+    if (IsBlank(text)) {
+        vantrel::MsgBox("Message can not be empty.", "Modify Message", win32::MB_ICONERROR);
+        return;
+    }
+    row->setText(kTranslationColumn, txtUserLang->text());
+    UserLang->SetMsgItem(RowId(row), text);
+    UserLang->SaveToFile("");
+}
+
+void TfrmMain::cmdLangModifyClick(QObject*)
+{
+    SaveTranslation();
+    MoveMessageSelection(+1);
+}
+
+void TfrmMain::txtUserLangKeyDown(QObject*, int& Key, Qt::KeyboardModifiers)
+{
+    if (Key == VK_RETURN && cmdLangModify->isEnabled()) SaveTranslation();
+    // Consumed, so that the box's own caret move does not undo the select-all of the move.
+    if (Key == VK_UP) {
+        MoveMessageSelection(-1);
+        Key = 0;
+    }
+    if (Key == VK_DOWN) {
+        MoveMessageSelection(+1);
+        Key = 0;
+    }
+}
+
+void TfrmMain::lvLanguageAdvancedCustomDrawSubItem(TListDrawDelegate* Sender, QTreeWidgetItem*, int SubItem, int,
+                                                   TCustomDrawStage, bool&)
+{
+    Sender->FontColor = SubItem == kTranslationColumn ? QColor(0, 0, 255) : QColor(0, 0, 0);
+}
+
+} // namespace morlex
