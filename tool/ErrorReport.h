@@ -4,6 +4,7 @@
 #include <QObject>
 
 #include <functional>
+#include <type_traits>
 
 namespace morlex {
 
@@ -16,7 +17,12 @@ template <class Sender, class Signal, class Handler>
 void Connect(Sender* sender, Signal signal, QObject* context, Handler handler)
 {
     QObject::connect(sender, signal, context, [handler](auto&&... args) {
-        RunHandler([&] { handler(args...); });
+        RunHandler([&] {
+            if constexpr (std::is_invocable_v<const Handler&, decltype(args)...>)
+                handler(args...);
+            else
+                handler();
+        });
     });
 }
 

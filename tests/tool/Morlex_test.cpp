@@ -1,0 +1,87 @@
+#include "MorlexFixture.h"
+
+#include "uDyxSubs.h"
+#include "win32/shell.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QStatusBar>
+#include <QTreeWidget>
+
+namespace morlex::testing {
+namespace {
+
+class ProgramTest : public MorlexTest {};
+
+TEST_F(ProgramTest, StartUpMakesBothWindowsUnderTheTitle)
+{
+    Start();
+    EXPECT_EQ(ui::Title(), "Morlex");
+    EXPECT_FALSE(frmMain->isVisible());
+    EXPECT_FALSE(frmAbout->isVisible());
+    vantrel::MsgBox("hello", "", win32::MB_OK);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, "Morlex");
+    DestroyForms();
+    EXPECT_EQ(frmMain, nullptr);
+    EXPECT_EQ(frmAbout, nullptr);
+}
+
+TEST_F(ProgramTest, MenusAndStatusHints)
+{
+    Start();
+    EXPECT_EQ(frmMain->mnuFile->title(), "&File");
+    ASSERT_EQ(frmMain->mnuFile->actions().size(), 1);
+    EXPECT_EQ(frmMain->mnuFile->actions()[0], frmMain->actFileClose);
+    EXPECT_EQ(frmMain->actFileClose->text(), "Exit");
+    EXPECT_EQ(frmMain->actFileClose->statusTip(), "Close and exit.");
+    EXPECT_EQ(frmMain->mnuHelp->title(), "&Help");
+    EXPECT_EQ(frmMain->mnuHelp2->text(), "&Help");
+    EXPECT_EQ(frmMain->mnuAbout->text(), "&About...");
+    EXPECT_TRUE(frmMain->mnuAbout->statusTip().isEmpty());
+    for (QAction* action : {frmMain->actFileClose, frmMain->mnuHelp2, frmMain->mnuAbout})
+        EXPECT_TRUE(action->shortcut().isEmpty());
+}
+
+TEST_F(ProgramTest, HelpHandsTheShellTheFileAboveTheProgramFolder)
+{
+    std::vector<std::string> launched;
+    auto previous = win32::detail::SetShellLauncher([&](const std::vector<std::string>& argv) {
+        launched.push_back(argv.back());
+        return true;
+    });
+    fs::create_directories(root_);
+    WriteBytes(root_ / "Vantrel.chm", "help");
+    Start();
+    frmMain->mnuHelp2->trigger();
+    win32::detail::SetShellLauncher(previous);
+    ASSERT_EQ(launched.size(), 1u);
+    EXPECT_EQ(fs::path(launched[0]), root_ / "Vantrel.chm");
+    EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(ProgramTest, FileExitClosesAndFreesTheCatalogs)
+{
+    Start();
+    frmMain->show();
+    frmMain->actFileClose->trigger();
+    EXPECT_FALSE(frmMain->isVisible());
+    EXPECT_EQ(frmMain->DefaultLang, nullptr);
+    EXPECT_EQ(frmMain->UserLang, nullptr);
+}
+
+TEST_F(ProgramTest, AnErrorInAHandlerIsReportedAndTheProgramGoesOn)
+{
+    AddLanguageFile("de.lang", {{0, "Gut"}});
+    Start();
+    frmMain->txtUserLang->setText("neu");
+    frmMain->UserLang->FileName = "Q:\\no\\such\\drive\\x.lang";
+    frmMain->cmdLangModify->click();
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, "Morlex");
+    EXPECT_EQ(boxes_[0].text.back(), '.');
+    EXPECT_TRUE(frmMain->cmdLangModify->isEnabled());
+}
+
+} // namespace
+} // namespace morlex::testing
