@@ -1,6 +1,6 @@
 #include "FormAbout.h"
 
-#include "ErrorReport.h"
+#include "ui/Application.h"
 #include "Resources.h"
 #include "uDyxSubs.h"
 
@@ -51,7 +51,7 @@ TfrmAbout::TfrmAbout()
     OKButton->setObjectName("OKButton");
     OKButton->setGeometry(111, 188, 75, 25);
     OKButton->setDefault(true);
-    Connect(OKButton, &QPushButton::clicked, this, [this] { accept(); });
+    ui::Connect(OKButton, &QPushButton::clicked, this, [this] { accept(); });
 }
 
 QLabel* TfrmAbout::AddLabel(const char* name, const QString& text, int left, int top)
@@ -81,8 +81,8 @@ QLabel* TfrmAbout::AddLink(const char* name, const char* text, int left, int top
 bool TfrmAbout::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseButtonRelease) {
-        if (watched == lblURL) RunHandler([&] { lblURLClick(lblURL); });
-        if (watched == lblSupport) RunHandler([&] { lblSupportClick(lblSupport); });
+        if (watched == lblURL) ui::Protect([&] { lblURLClick(lblURL); });
+        if (watched == lblSupport) ui::Protect([&] { lblSupportClick(lblSupport); });
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -1,6 +1,6 @@
 #include "MainForm.h"
 
-#include "ErrorReport.h"
+#include "ui/Application.h"
 #include "FormAbout.h"
 #include "PageControls.h"
 #include "Resources.h"
@@ -8,14 +8,13 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScreen>
 #include <QSplitter>
+#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -54,9 +53,9 @@ void KeepSelectionHighlighted(QWidget* view)
     view->setPalette(palette);
 }
 
-int NodeData(const QTreeWidgetItem* node)
+int NodeData(const QStandardItem* node)
 {
-    return node ? node->data(0, Qt::UserRole).toInt() : 0;
+    return node ? node->data(Qt::UserRole).toInt() : 0;
 }
 
 } // namespace
@@ -75,8 +74,7 @@ TfrmMain::TfrmMain()
     ConnectLanguagePage();
 
     resize(846, 522);
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->geometry().center() - rect().center());
+    vantrel::MoveCenter(this);
 }
 
 TfrmMain::~TfrmMain()
@@ -153,10 +151,11 @@ void TfrmMain::BuildLeftPanel()
     lblLeftTool->adjustSize();
     layout->addWidget(panLeftTool);
 
-    tvLeft = new QTreeWidget(panLeft);
+    tvLeft = new QTreeView(panLeft);
     tvLeft->setObjectName("tvLeft");
+    tvLeftItems = new QStandardItemModel(tvLeft);
+    tvLeft->setModel(tvLeftItems);
     tvLeft->setHeaderHidden(true);
-    tvLeft->setColumnCount(1);
     tvLeft->setRootIsDecorated(false);
     tvLeft->setIndentation(19);
     tvLeft->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -164,9 +163,9 @@ void TfrmMain::BuildLeftPanel()
     tvLeft->setFrameShape(QFrame::Box);
     tvLeft->setLineWidth(1);
     KeepSelectionHighlighted(tvLeft);
-    auto* gate = new TTreeSelectionGate(tvLeft->model(), tvLeft, [this](const QModelIndex& index) {
+    auto* gate = new TTreeSelectionGate(tvLeftItems, tvLeft, [this](const QModelIndex& index) {
         bool allow = true;
-        RunHandler([&] { tvLeftChanging(tvLeft, tvLeft->itemFromIndex(index), allow); });
+        ui::Protect([&] { tvLeftChanging(tvLeft, tvLeftItems->itemFromIndex(index), allow); });
         return allow;
     });
     QItemSelectionModel* former = tvLeft->selectionModel();
@@ -178,15 +177,16 @@ void TfrmMain::BuildLeftPanel()
 
 void TfrmMain::ConnectFrame()
 {
-    Connect(actFileClose, &QAction::triggered, this, [this] { actFileCloseExecute(actFileClose); });
-    Connect(mnuHelp2, &QAction::triggered, this, [this] { mnuHelp2Click(mnuHelp2); });
-    Connect(mnuAbout, &QAction::triggered, this, [this] { mnuAboutClick(mnuAbout); });
-    Connect(tvLeft, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
-        if (current) tvLeftChange(tvLeft, current);
-    });
-    Connect(tvLeft, &QTreeView::collapsed, this, [this](const QModelIndex& index) {
+    ui::Connect(actFileClose, &QAction::triggered, this, [this] { actFileCloseExecute(actFileClose); });
+    ui::Connect(mnuHelp2, &QAction::triggered, this, [this] { mnuHelp2Click(mnuHelp2); });
+    ui::Connect(mnuAbout, &QAction::triggered, this, [this] { mnuAboutClick(mnuAbout); });
+    ui::Connect(tvLeft->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                [this](const QModelIndex& current, const QModelIndex&) {
+                    if (QStandardItem* node = tvLeftItems->itemFromIndex(current)) tvLeftChange(tvLeft, node);
+                });
+    ui::Connect(tvLeft, &QTreeView::collapsed, this, [this](const QModelIndex& index) {
         bool allow = true;
-        tvLeftCollapsing(tvLeft, tvLeft->itemFromIndex(index), allow);
+        tvLeftCollapsing(tvLeft, tvLeftItems->itemFromIndex(index), allow);
         // This toolkit reports a collapse after the fact, so a refusal undoes it.
         if (!allow) tvLeft->expand(index);
     });
@@ -197,21 +197,23 @@ void TfrmMain::FormCreate(QObject*)
     LanguageDir = vantrel::GetHomeDir() + "Language\\";
     vantrel::CreateFullPath(LanguageDir);
     InitPages();
-    tvLeft->expandItem(tvLeft->topLevelItem(0));
+    tvLeft->expand(tvLeftItems->index(0, 0));
     setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void TfrmMain::InitPages()
 {
-    tvLeft->clear();
-    auto* root = new QTreeWidgetItem(tvLeft, QStringList{"Tools"});
-    root->setData(0, Qt::UserRole, kRootTag);
-    auto* editor = new QTreeWidgetItem(root, QStringList{"Language Editor"});
-    editor->setData(0, Qt::UserRole, kLanguageEditorTag);
-    tvLeft->setCurrentItem(editor);
+    tvLeftItems->clear();
+    auto* root = new QStandardItem("Tools");
+    root->setData(kRootTag, Qt::UserRole);
+    tvLeftItems->appendRow(root);
+    auto* editor = new QStandardItem("Language Editor");
+    editor->setData(kLanguageEditorTag, Qt::UserRole);
+    root->appendRow(editor);
+    tvLeft->selectionModel()->setCurrentIndex(editor->index(), QItemSelectionModel::ClearAndSelect);
 
-    for (QTreeWidgetItemIterator it(tvLeft); *it; ++it) (*it)->setIcon(0, ImageSection.value(1));
-    root->setIcon(0, ImageSection.value(0));
+    for (QStandardItem* node : {root, editor}) node->setIcon(ImageSection.value(1));
+    root->setIcon(ImageSection.value(0));
 
     DefaultLang = std::make_unique<vantrel::TMultiLang>();
     UserLang = std::make_unique<vantrel::TMultiLang>();
@@ -222,7 +224,7 @@ void TfrmMain::InitPages()
 
 int TfrmMain::GetSelectedPageTag() const
 {
-    return NodeData(tvLeft->currentItem());
+    return NodeData(tvLeftItems->itemFromIndex(tvLeft->currentIndex()));
 }
 
 int TfrmMain::PageTag(const QWidget* Page)
@@ -244,17 +246,17 @@ void TfrmMain::ShowPage(int Tag, const std::string& Caption)
     }
 }
 
-void TfrmMain::tvLeftChanging(QObject*, QTreeWidgetItem* Node, bool& AllowChange)
+void TfrmMain::tvLeftChanging(QObject*, QStandardItem* Node, bool& AllowChange)
 {
     if (NodeData(Node) == kRootTag) AllowChange = false;
 }
 
-void TfrmMain::tvLeftChange(QObject*, QTreeWidgetItem* Node)
+void TfrmMain::tvLeftChange(QObject*, QStandardItem* Node)
 {
-    ShowPage(GetSelectedPageTag(), Node->text(0).toLocal8Bit().toStdString());
+    ShowPage(GetSelectedPageTag(), Node->text().toLocal8Bit().toStdString());
 }
 
-void TfrmMain::tvLeftCollapsing(QObject*, QTreeWidgetItem* Node, bool& AllowCollapse)
+void TfrmMain::tvLeftCollapsing(QObject*, QStandardItem* Node, bool& AllowCollapse)
 {
     if (NodeData(Node) == kRootTag) AllowCollapse = false;
 }
@@ -277,13 +279,13 @@ void TfrmMain::FormClose(QObject*, TCloseAction&)
 void TfrmMain::closeEvent(QCloseEvent* event)
 {
     bool canClose = true;
-    RunHandler([&] { FormCloseQuery(this, canClose); });
+    ui::Protect([&] { FormCloseQuery(this, canClose); });
     if (!canClose) {
         event->ignore();
         return;
     }
     TCloseAction action = TCloseAction::caHide;
-    RunHandler([&] { FormClose(this, action); });
+    ui::Protect([&] { FormClose(this, action); });
     event->accept();
 }
 

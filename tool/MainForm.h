@@ -24,10 +24,13 @@ class QMenu;
 class QMenuBar;
 class QPushButton;
 class QSplitter;
+class QStandardItem;
+class QStandardItemModel;
 class QStatusBar;
 class QTabWidget;
 class QToolBar;
 class QToolButton;
+class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -69,7 +72,9 @@ public:
     QFrame* panLeft = nullptr;
     QFrame* panLeftTool = nullptr;
     QLabel* lblLeftTool = nullptr;
-    QTreeWidget* tvLeft = nullptr;
+    QTreeView* tvLeft = nullptr;
+    /// The nodes of tvLeft.
+    QStandardItemModel* tvLeftItems = nullptr;
     /// The tree's images: 0 folder, 1 blank page, 2 page with a red tick.
     QList<QIcon> ImageSection;
     QSplitter* Splitter1 = nullptr;
@@ -121,9 +126,9 @@ public:
     void InitPages();
     int GetSelectedPageTag() const;
     void ShowPage(int Tag, const std::string& Caption);
-    void tvLeftChanging(QObject* Sender, QTreeWidgetItem* Node, bool& AllowChange);
-    void tvLeftChange(QObject* Sender, QTreeWidgetItem* Node);
-    void tvLeftCollapsing(QObject* Sender, QTreeWidgetItem* Node, bool& AllowCollapse);
+    void tvLeftChanging(QObject* Sender, QStandardItem* Node, bool& AllowChange);
+    void tvLeftChange(QObject* Sender, QStandardItem* Node);
+    void tvLeftCollapsing(QObject* Sender, QStandardItem* Node, bool& AllowCollapse);
     void actFileCloseExecute(QObject* Sender);
     void FormCloseQuery(QObject* Sender, bool& CanClose);
     void FormClose(QObject* Sender, TCloseAction& Action);

@@ -1,7 +1,7 @@
 // Layout of the language editor page and the wiring of its events.
 #include "MainForm.h"
 
-#include "ErrorReport.h"
+#include "ui/Application.h"
 #include "PageControls.h"
 #include "Resources.h"
 
@@ -157,7 +157,7 @@ void TfrmMain::BuildMessageList(QWidget* page)
 
     lvLanguageDraw = new TListDrawDelegate(
         lvLanguage, [this](TListDrawDelegate* sender, const QModelIndex& index, int column, bool& defaultDraw) {
-            RunHandler([&] {
+            ui::Protect([&] {
                 lvLanguageAdvancedCustomDrawSubItem(sender, lvLanguage->itemFromIndex(index), column, 0,
                                                     TCustomDrawStage::cdPrePaint, defaultDraw);
             });
@@ -208,18 +208,18 @@ void TfrmMain::PlaceEditPanel()
 void TfrmMain::ConnectLanguagePage()
 {
     // A choice by the user only: filling or selecting from code does not run it.
-    Connect(cboLanguageFile, &QComboBox::activated, this, [this](int) { cboLanguageFileChange(cboLanguageFile); });
-    Connect(lvLanguage->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+    ui::Connect(cboLanguageFile, &QComboBox::activated, this, [this](int) { cboLanguageFileChange(cboLanguageFile); });
+    ui::Connect(lvLanguage->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected, const QItemSelection& deselected) {
                 OnListSelectionChanged(selected, deselected);
             });
-    Connect(txtUserLang, &QLineEdit::textChanged, this, [this](const QString&) { txtUserLangChange(txtUserLang); });
-    Connect(cmdLangModify, &QPushButton::clicked, this, [this] { cmdLangModifyClick(cmdLangModify); });
+    ui::Connect(txtUserLang, &QLineEdit::textChanged, this, [this](const QString&) { txtUserLangChange(txtUserLang); });
+    ui::Connect(cmdLangModify, &QPushButton::clicked, this, [this] { cmdLangModifyClick(cmdLangModify); });
     auto popupAt = [this](QWidget* owner) {
         return [this, owner](const QPoint& pos) { mnuLangPopup->popup(owner->mapToGlobal(pos)); };
     };
-    Connect(cboLanguageFile, &QWidget::customContextMenuRequested, this, popupAt(cboLanguageFile));
-    Connect(lvLanguage, &QWidget::customContextMenuRequested, this, popupAt(lvLanguage->viewport()));
+    ui::Connect(cboLanguageFile, &QWidget::customContextMenuRequested, this, popupAt(cboLanguageFile));
+    ui::Connect(lvLanguage, &QWidget::customContextMenuRequested, this, popupAt(lvLanguage->viewport()));
 
     for (QWidget* control : {static_cast<QWidget*>(lvLanguage), static_cast<QWidget*>(cboLanguageFile),
                              static_cast<QWidget*>(txtDefaultLang), static_cast<QWidget*>(txtUserLang),
@@ -270,7 +270,7 @@ bool TfrmMain::TranslationBoxKey(QKeyEvent* key)
     case Qt::Key_Down: code = VK_DOWN; break;
     default: return false;
     }
-    RunHandler([&] { txtUserLangKeyDown(txtUserLang, code, key->modifiers()); });
+    ui::Protect([&] { txtUserLangKeyDown(txtUserLang, code, key->modifiers()); });
     return code == 0;
 }
 

@@ -2,7 +2,7 @@
 #include "MainForm.h"
 #include "Startup.h"
 
-#include <QApplication>
+#include "ui/Application.h"
 
 namespace morlex {
 
@@ -11,12 +11,9 @@ namespace morlex {
 /// finalisation runs after this returns.
 int ProgramMain(int argc, char** argv)
 {
-    QApplication application(argc, argv);
+    ui::Application application(argc, argv);
     CreateForms();
-    if (frmMain) {
-        frmMain->show();
-        application.exec();
-    }
+    if (frmMain) ui::Run();
     DestroyForms();
     return 0;
 }

@@ -15,6 +15,7 @@ void CreateForms()
     QApplication::setApplicationName("Morlex");
     QApplication::setWindowIcon(ProgramIcon32());
     CreateForm(frmMain);
+    ui::SetMainWindow(frmMain);
     CreateForm(frmAbout);
 }
 

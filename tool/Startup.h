@@ -1,7 +1,7 @@
 // The tool's start-up and end, apart from the message loop.
 #pragma once
 
-#include "ErrorReport.h"
+#include "ui/Application.h"
 
 namespace morlex {
 
@@ -13,7 +13,7 @@ void CreateForm(TForm*& Reference)
     Reference = new TForm();
     if constexpr (requires(TForm* form) { form->FormCreate(form); }) {
         TForm* form = Reference;
-        RunHandler([form] { form->FormCreate(form); });
+        ui::Protect([form] { form->FormCreate(form); });
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTreeWidget>
 
@@ -130,27 +131,36 @@ TEST_F(StartupTest, ListsInFolderOrderAndLoadsTheFirst)
 TEST_F(StartupTest, TreeRootCanBeNeitherSelectedNorCollapsed)
 {
     Start();
-    QTreeWidget* tree = frmMain->tvLeft;
-    QTreeWidgetItem* root = tree->topLevelItem(0);
+    QTreeView* tree = frmMain->tvLeft;
+    QStandardItem* root = frmMain->tvLeftItems->item(0);
     ASSERT_NE(root, nullptr);
-    QTreeWidgetItem* editor = root->child(0);
-    EXPECT_EQ(root->text(0), "Tools");
-    EXPECT_EQ(editor->text(0), "Language Editor");
-    EXPECT_TRUE(root->isExpanded());
-    EXPECT_EQ(tree->currentItem(), editor);
+    QStandardItem* editor = root->child(0);
+    ASSERT_NE(editor, nullptr);
+    auto selected = [&](QStandardItem* node) { return tree->selectionModel()->isSelected(node->index()); };
+    EXPECT_EQ(root->text(), "Tools");
+    EXPECT_EQ(editor->text(), "Language Editor");
+    EXPECT_TRUE(tree->isExpanded(root->index()));
+    EXPECT_EQ(tree->currentIndex(), editor->index());
+    EXPECT_TRUE(selected(editor));
     EXPECT_EQ(frmMain->pageRight->tabText(0), "Language Editor");
 
-    tree->setCurrentItem(root);
-    EXPECT_EQ(tree->currentItem(), editor);
-    EXPECT_FALSE(root->isSelected());
+    tree->setCurrentIndex(root->index());
+    EXPECT_EQ(tree->currentIndex(), editor->index());
+    EXPECT_FALSE(selected(root));
     PressKey(tree, Qt::Key_Up);
-    EXPECT_EQ(tree->currentItem(), editor);
-    EXPECT_TRUE(editor->isSelected());
+    PressKey(tree, Qt::Key_Home);
+    EXPECT_EQ(tree->currentIndex(), editor->index());
+    EXPECT_TRUE(selected(editor));
+    EXPECT_FALSE(selected(root));
+    EXPECT_EQ(frmMain->pageRight->tabText(0), "Language Editor");
+    EXPECT_TRUE(frmMain->pageRight->isTabVisible(0));
 
-    tree->collapseItem(root);
-    EXPECT_TRUE(root->isExpanded());
+    tree->collapse(root->index());
+    EXPECT_TRUE(tree->isExpanded(root->index()));
     PressKey(tree, Qt::Key_Left);
-    EXPECT_TRUE(root->isExpanded());
+    PressKey(tree, Qt::Key_Left);
+    EXPECT_TRUE(tree->isExpanded(root->index()));
+    EXPECT_EQ(tree->currentIndex(), editor->index());
 }
 
 TEST_F(StartupTest, ShowPageShowsEveryPageWithTheTag)

@@ -4,7 +4,9 @@
 #include "win32/shell.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTreeWidget>
 

@@ -26,7 +26,10 @@ def png(path, pixels):
         body = kind + data
         return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
 
-    raw = b"".join(b"\0" + bytes(row) for row in pixels)
+    def packed(row):  # two 4-bit palette indices per byte
+        return bytes((row[i] << 4) | (row[i + 1] if i + 1 < width else 0) for i in range(0, width, 2))
+
+    raw = b"".join(b"\0" + packed(row) for row in pixels)
     data = b"\x89PNG\r\n\x1a\n"
     data += chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 4, 3, 0, 0, 0))
     data += chunk(b"PLTE", b"".join(bytes(c) for c in PALETTE))
@@ -69,14 +72,18 @@ def page():
     c = canvas(16)
     rect(c, 3, 1, 12, 14, WHITE)
     frame(c, 3, 1, 12, 14, BLACK)
-    for i in range(3):                   # folded corner
-        for j in range(3 - i):
-            c[1 + i][10 + i + j] = T
-        c[1 + i][9 + i] = BLACK
-    for x in range(9, 13):
-        c[4][x] = BLACK
-    rect(c, 10, 2, 11, 3, LIGHT)
-    c[3][12] = T
+    # the folded top-right corner: cut off along the diagonal, fold shown grey
+    for y in range(1, 5):
+        for x in range(9, 13):
+            d = (x - 9) - (y - 1)
+            if d > 0:
+                c[y][x] = T
+            elif d == 0:
+                c[y][x] = BLACK
+            elif x == 9 or y == 4:
+                c[y][x] = BLACK
+            else:
+                c[y][x] = LIGHT
     return c
 
 
@@ -117,7 +124,6 @@ def icon():
         c[21 + i][4 + i] = BLACK
         c[21 + i][9] = BLACK if i < 3 else c[21 + i][9]
     text(c, 3, 5, "M", WHITE, 2)
-    text(c, 15, 9, "A", YELLOW)
     # ... and a yellow page with "Ab" behind it, for the translation
     rect(c, 14, 13, 30, 30, YELLOW)
     frame(c, 14, 13, 30, 30, BLACK)
