@@ -5,6 +5,7 @@
 #include "win32/paths.h"
 
 #include <fcntl.h>
+#include <linux/close_range.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -155,6 +156,9 @@ void ReportErrno(int fd)
         dup2(devNull, 0);
         ::close(devNull);
     }
+    // The opener (often a browser that lives on) must not keep the caller's
+    // files open, nor the locks held through them.
+    close_range(3, ~0u, CLOSE_RANGE_CLOEXEC);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);

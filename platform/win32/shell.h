@@ -41,7 +41,10 @@ using ShellLauncher = std::function<bool(const std::vector<std::string>& argv)>;
 ShellLauncher SetShellLauncher(ShellLauncher launcher);
 
 /// The real launcher: a double fork, so the opener is never our child and
-/// leaves no zombie; only async-signal-safe calls between fork and exec.
+/// leaves no zombie; only async-signal-safe calls between fork and exec. The
+/// opener gets standard input from /dev/null and none of the caller's other
+/// descriptors beyond standard output and error. False when argv[0] is not
+/// found or cannot be started.
 bool LaunchDetached(const std::vector<std::string>& argv);
 
 } // namespace win32::detail

@@ -10,10 +10,14 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
+#include <thread>
 
 using namespace win32;
 
@@ -165,6 +169,28 @@ TEST_F(MessageBoxTest, EscapeAndCloseActAsTheSystemBox)
             EXPECT_EQ(result, set.ids.front()) << set.type; // closed by the first button
         }
     }
+}
+
+TEST_F(MessageBoxTest, NoBoxFromAThreadOtherThanTheToolkits)
+{
+    int result = -1;
+    std::thread([&] { result = MessageBoxA(0, "x", "y", MB_OK); }).join();
+    EXPECT_EQ(result, 0);
+}
+
+TEST(MessageBoxNoDisplay, NoBoxAndNoApplicationWithoutADisplay)
+{
+    // A fresh process (no application object yet) with no display to reach.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            unsetenv("QT_QPA_PLATFORM");
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+            const bool none = ui::EnsureApplication() == nullptr && MessageBoxA(0, "x", "y", MB_OK) == 0;
+            _exit(none ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(MessageBoxTest, OwnerWindowBecomesTheParent)

@@ -203,8 +203,18 @@ protected:
 
 TEST_F(LaunchDetachedTest, StartsTheOpenerWithExactArgumentsAndLeavesNoChild)
 {
-    WriteOpener("for a in \"$@\"; do printf '%s|' \"$a\"; done > '" + fifo + "'", 0700);
-    ASSERT_TRUE(detail::LaunchDetached({"xdg-open", "x; rm -rf ~", "$(id) a*"}));
+    // The stand-in also reports whether it inherited our descriptor 'held'.
+    // Far above what the shell running the stand-in uses for itself.
+    const int opened = ::open("/dev/null", O_RDONLY); // deliberately without O_CLOEXEC
+    const int held = dup2(opened, 57);
+    ::close(opened);
+    ASSERT_EQ(held, 57);
+    WriteOpener("{ for a in \"$@\"; do printf '%s|' \"$a\"; done; [ -e /proc/self/fd/" + std::to_string(held) +
+                    " ] && printf 'inherited'; } > '" + fifo + "'",
+                0700);
+    const bool started = detail::LaunchDetached({"xdg-open", "x; rm -rf ~", "$(id) a*"});
+    ::close(held);
+    ASSERT_TRUE(started);
     // The opener runs as a grandchild: nothing of ours is left to reap.
     errno = 0;
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);

@@ -101,6 +101,8 @@ TEST_F(MsgBoxTest, FlagsPassUnchangedAndTheButtonComesBack)
     answer = win32::IDOK;
     EXPECT_EQ(MsgBox("Done", "Export", win32::MB_OK), win32::IDOK);
     EXPECT_EQ(MsgBox("Bad flags", "Export", 9), 0); // no box for an unknown button set
+    ui::SetMessageBoxAnswerer([](const ui::MessageBoxRequest&) -> int { throw std::runtime_error("toolkit"); });
+    EXPECT_THROW(MsgBox("x", "", win32::MB_OK), std::runtime_error); // catches nothing
 }
 
 TEST_F(MsgBoxTest, RealBoxReturnsTheButtonPressed)
