@@ -1,0 +1,131 @@
+#include "win32/find.h"
+
+#include "support/TempPrefix.h"
+#include "win32/errors.h"
+#include "win32/fileops.h"
+#include "win32/files.h"
+
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+using namespace win32;
+using vantrel_test::TempPrefix;
+
+namespace {
+
+std::vector<std::string> Names(const std::string& mask, DWORD* firstError = nullptr)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    const HANDLE h = FindFirstFileA(mask.c_str(), &data);
+    if (firstError) *firstError = h == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        names.push_back(data.cFileName);
+    } while (FindNextFileA(h, &data));
+    EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
+    EXPECT_TRUE(FindClose(h));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+using List = std::vector<std::string>;
+
+TEST(Find, MatchesWildcardsIgnoringCaseWithDots)
+{
+    TempPrefix env;
+    env.writeFile("C:\\dir\\German.LANG", "");
+    env.writeFile("C:\\dir\\english.lang", "");
+    env.writeFile("C:\\dir\\readme", "");
+    env.makeDir("C:\\dir\\sub");
+    EXPECT_EQ(Names("C:\\dir\\*.lang"), (List{"German.LANG", "english.lang"}));
+    EXPECT_EQ(Names("c:/DIR/*"), (List{".", "..", "German.LANG", "english.lang", "readme", "sub"}));
+    EXPECT_EQ(Names("C:\\dir\\*.*"), (List{".", "..", "German.LANG", "english.lang", "readme", "sub"}));
+    EXPECT_EQ(Names("C:\\dir\\??????.lang"), (List{"German.LANG"}));
+    EXPECT_EQ(Names("C:\\dir\\README"), (List{"readme"}));
+
+    // Relative to the current directory (C:\ in the test prefix).
+    EXPECT_EQ(Names("dir\\s*"), (List{"sub"}));
+}
+
+TEST(Find, DriveRootHasNoDotEntries)
+{
+    TempPrefix env;
+    env.writeFile("D:\\only.txt", "");
+    EXPECT_EQ(Names("D:\\*"), (List{"only.txt"}));
+}
+
+TEST(Find, ReportsAttributesAndSize)
+{
+    TempPrefix env;
+    env.writeFile("C:\\f.bin", std::string(1234, 'x'));
+    env.makeDir("C:\\folder");
+    SetFileAttributesA("C:\\f.bin", FILE_ATTRIBUTE_READONLY);
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA("C:\\f.bin", &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(data.nFileSizeLow, 1234u);
+    EXPECT_TRUE(data.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
+    EXPECT_NE(data.ftLastWriteTime.dwHighDateTime, 0u);
+    FindClose(h);
+    h = FindFirstFileA("C:\\FOLDER", &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    FindClose(h);
+}
+
+TEST(Find, ErrorsAndHandles)
+{
+    TempPrefix env;
+    env.makeDir("C:\\empty");
+    DWORD err = 0;
+    EXPECT_TRUE(Names("C:\\empty\\*.txt", &err).empty());
+    EXPECT_EQ(err, ERROR_FILE_NOT_FOUND);
+    EXPECT_TRUE(Names("C:\\missing\\*.txt", &err).empty());
+    EXPECT_EQ(err, ERROR_PATH_NOT_FOUND);
+    EXPECT_TRUE(Names("C:\\empty\\", &err).empty());
+    EXPECT_EQ(err, ERROR_FILE_NOT_FOUND);
+
+    WIN32_FIND_DATAA data;
+    EXPECT_FALSE(FindNextFileA(reinterpret_cast<HANDLE>(0x1234), &data));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(FindClose(reinterpret_cast<HANDLE>(0x1234)));
+
+    // A file handle is no search handle.
+    env.writeFile("C:\\f.txt", "");
+    const HANDLE file = CreateFileA("C:\\f.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(FindClose(file));
+    EXPECT_TRUE(CloseHandle(file));
+}
+
+TEST(Find, NamesOnlyReportsTheSameNames)
+{
+    TempPrefix env;
+    for (int i = 0; i < 50; ++i) env.writeFile("C:\\many\\f" + std::to_string(i) + ".txt", "");
+    env.makeDir("C:\\many\\sub.txt");
+    std::set<std::string> full, names;
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA("C:\\many\\*.txt", &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    do {
+        full.insert(data.cFileName);
+    } while (FindNextFileA(h, &data));
+    FindClose(h);
+    h = detail::FindFirstFileNamesOnly("C:\\many\\*.txt", &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    do {
+        names.insert(data.cFileName);
+        if (std::string(data.cFileName) == "sub.txt") {
+            EXPECT_EQ(data.dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY);
+        }
+    } while (FindNextFileA(h, &data));
+    FindClose(h);
+    EXPECT_EQ(full.size(), 51u);
+    EXPECT_EQ(full, names);
+}
+
+} // namespace
