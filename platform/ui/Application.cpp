@@ -8,6 +8,9 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 
@@ -20,13 +23,45 @@ bool gTitleSet = false;
 
 QPointer<QWidget> gMainWindow;
 
+std::string Env(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// A local X display (":N" or ":N.M") is there when its socket is; a remote
+// one is taken on trust.
+bool XDisplayReachable()
+{
+    const std::string display = Env("DISPLAY");
+    if (display.empty()) return false;
+    if (display[0] != ':') return true;
+    const std::string number = display.substr(1, display.find('.') - 1);
+    struct stat st {};
+    return ::stat(("/tmp/.X11-unix/X" + number).c_str(), &st) == 0;
+}
+
+bool PlatformReachable(const std::string& platform)
+{
+    const std::string name = platform.substr(0, platform.find(':'));
+    if (name == "xcb") return XDisplayReachable();
+    if (name.rfind("wayland", 0) == 0) return !Env("WAYLAND_DISPLAY").empty();
+    return !name.empty();
+}
+
+// QApplication ends the process when it cannot reach its display, so the
+// layer looks first: a host without a display gets 0 from a box instead.
 bool DisplayReachable()
 {
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform && *platform) return true;
-    const char* x = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x && *x) || (wayland && *wayland);
+    const std::string platforms = Env("QT_QPA_PLATFORM");
+    if (platforms.empty()) return XDisplayReachable() || !Env("WAYLAND_DISPLAY").empty();
+    size_t start = 0;
+    while (start <= platforms.size()) {
+        const size_t end = std::min(platforms.find(';', start), platforms.size());
+        if (PlatformReachable(platforms.substr(start, end - start))) return true;
+        start = end + 1;
+    }
+    return false;
 }
 
 // Ends the message loop once the main window has really closed: a close

@@ -178,19 +178,34 @@ TEST_F(MessageBoxTest, NoBoxFromAThreadOtherThanTheToolkits)
     EXPECT_EQ(result, 0);
 }
 
-TEST(MessageBoxNoDisplay, NoBoxAndNoApplicationWithoutADisplay)
+// Each case in a fresh process (no application object yet): a display that
+// cannot be reached gives no application and a box result of 0, never the
+// toolkit's abort.
+void ExpectNoBox(const char* platform, const char* display, const char* wayland)
 {
-    // A fresh process (no application object yet) with no display to reach.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            unsetenv("QT_QPA_PLATFORM");
-            unsetenv("DISPLAY");
-            unsetenv("WAYLAND_DISPLAY");
+            auto set = [](const char* name, const char* value) {
+                value ? setenv(name, value, 1) : unsetenv(name);
+            };
+            set("QT_QPA_PLATFORM", platform);
+            set("DISPLAY", display);
+            set("WAYLAND_DISPLAY", wayland);
             const bool none = ui::EnsureApplication() == nullptr && MessageBoxA(0, "x", "y", MB_OK) == 0;
             _exit(none ? 0 : 1);
         },
-        ::testing::ExitedWithCode(0), "");
+        ::testing::ExitedWithCode(0), "")
+        << (platform ? platform : "-") << " " << (display ? display : "-");
+}
+
+TEST(MessageBoxNoDisplay, NoBoxAndNoApplicationWithoutADisplay)
+{
+    ExpectNoBox(nullptr, nullptr, nullptr);
+    ExpectNoBox("xcb", nullptr, nullptr);
+    ExpectNoBox("xcb", ":4711", nullptr); // no such local X server
+    ExpectNoBox(nullptr, ":4711.0", nullptr);
+    ExpectNoBox("wayland;xcb", nullptr, nullptr);
 }
 
 TEST_F(MessageBoxTest, OwnerWindowBecomesTheParent)
