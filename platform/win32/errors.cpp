@@ -26,7 +26,9 @@ DWORD ErrorFromErrno(int err)
     case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
     case EXDEV: return ERROR_NOT_SAME_DEVICE;
     case EWOULDBLOCK: return ERROR_SHARING_VIOLATION;
-    case ENOSPC: return ERROR_DISK_FULL;
+    case ENOSPC:
+    case EFBIG: return ERROR_DISK_FULL;
+    case ETXTBSY: return ERROR_SHARING_VIOLATION;
     case EDQUOT: return ERROR_NOT_ENOUGH_QUOTA;
     case EEXIST: return ERROR_ALREADY_EXISTS;
     case EINVAL: return ERROR_INVALID_PARAMETER;
@@ -62,6 +64,15 @@ std::string SysErrorMessage(DWORD code)
     case ERROR_NOT_ENOUGH_MEMORY: return "Not enough storage is available to process this command.";
     case ERROR_INVALID_DRIVE: return "The system cannot find the drive specified.";
     case ERROR_NOT_SAME_DEVICE: return "The system cannot move the file to a different disk drive.";
+    case ERROR_WRITE_PROTECT: return "The media is write protected.";
+    case ERROR_GEN_FAILURE: return "A device attached to the system is not functioning.";
+    case ERROR_HANDLE_EOF: return "Reached the end of the file.";
+    case ERROR_BAD_NETPATH: return "The network path was not found.";
+    case ERROR_NEGATIVE_SEEK: return "An attempt was made to move the file pointer before the beginning of the file.";
+    case ERROR_CANNOT_MAKE: return "The directory or file cannot be created.";
+    case ERROR_MORE_DATA: return "More data is available.";
+    case ERROR_NO_MORE_ITEMS: return "No more data is available.";
+    case ERROR_TIMEOUT: return "This operation returned because the timeout period expired.";
     case ERROR_NO_MORE_FILES: return "There are no more files.";
     case ERROR_SHARING_VIOLATION:
         return "The process cannot access the file because it is being used by another process.";

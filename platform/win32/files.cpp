@@ -265,8 +265,14 @@ DWORD CreateTemp(const std::string& target, std::string& temp, int& fd)
 
 DWORD FillTemp(int fd, std::string_view data, const struct stat* old)
 {
-    if (old && detail::Sys().fchmod(fd, old->st_mode & 07777) != 0)
-        return ErrorFromErrno(errno);
+    if (old) {
+        // Only the superuser can give the file back to its owner; others
+        // own what they replace anyway, so a refusal is no error.
+        if (old->st_uid != geteuid() || old->st_gid != getegid())
+            detail::Sys().fchown(fd, old->st_uid, old->st_gid);
+        if (detail::Sys().fchmod(fd, old->st_mode & 07777) != 0)
+            return ErrorFromErrno(errno);
+    }
     size_t written = 0;
     if (const DWORD err = WriteAll(fd, data.data(), data.size(), written))
         return err;

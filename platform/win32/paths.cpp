@@ -149,7 +149,7 @@ DWORD FullForm(const std::string& path, std::string& full)
     } else {
         std::string cwd;
         if (!CurrentWindowsDir(cwd))
-            return ERROR_CURRENT_DIRECTORY;
+            return ERROR_PATH_NOT_FOUND; // the current folder was removed
         if (hasDrive) {
             base = EqualIgnoringCase(cwd.substr(0, 1), p.substr(0, 1)) ? cwd : p.substr(0, 2) + "\\";
             rest.remove_prefix(2);

@@ -45,6 +45,7 @@ const SysCalls kReal = {
     ::futimens,
     ::link,
     ::readlinkat,
+    ::fchown,
 };
 
 } // namespace

@@ -45,6 +45,7 @@ struct SysCalls {
     int (*futimens)(int fd, const struct timespec times[2]);
     int (*link)(const char* from, const char* to);
     ssize_t (*readlinkat)(int dirfd, const char* path, char* buf, size_t n);
+    int (*fchown)(int fd, uid_t owner, gid_t group);
 };
 
 /// The table in use. Tests may change entries; production never does.

@@ -6,6 +6,7 @@
 #include "win32/syscalls.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -306,6 +307,15 @@ TEST_F(FilesTest, AtomicWriteReplacesKeepingModeAndFollowingLinks)
     EXPECT_EQ(WriteFileAtomically("C:\\link.txt", "via link"), ERROR_SUCCESS);
     EXPECT_TRUE(fs::is_symlink(env.hostPath("C:\\link.txt")));
     EXPECT_EQ(env.readFile("C:\\f.txt"), "via link");
+
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(host.c_str(), 4321, 4322), 0);
+        EXPECT_EQ(WriteFileAtomically("C:\\f.txt", "owned"), ERROR_SUCCESS);
+        struct stat st{};
+        ASSERT_EQ(stat(host.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 4321u);
+        EXPECT_EQ(st.st_gid, 4322u);
+    }
 
     EXPECT_EQ(WriteFileAtomically("C:\\brand new.txt", ""), ERROR_SUCCESS);
     EXPECT_TRUE(env.exists("C:\\brand new.txt"));
