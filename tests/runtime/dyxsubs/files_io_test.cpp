@@ -1,0 +1,134 @@
+#include "uDyxSubs.h"
+
+#include "support/HeldOpen.h"
+#include "support/TempPrefix.h"
+#include "win32/fileops.h"
+#include "win32/syscalls.h"
+
+#include <gtest/gtest.h>
+#include <cerrno>
+#include <memory>
+
+using namespace vantrel;
+using vantrel_test::HeldOpen;
+using vantrel_test::TempPrefix;
+
+namespace {
+
+TEST(FileIo, MyGetFileSize)
+{
+    TempPrefix env;
+    env.writeFile("C:\\f.bin", std::string(4321, 'x'));
+    env.writeFile("C:\\empty.bin", "");
+    env.makeDir("C:\\dir");
+    EXPECT_EQ(MyGetFileSize("C:\\F.BIN"), 4321u);
+    EXPECT_EQ(MyGetFileSize("C:\\empty.bin"), 0u);
+    EXPECT_EQ(MyGetFileSize("C:\\missing.bin"), 0u);
+    EXPECT_EQ(MyGetFileSize("C:\\dir"), 0u);
+    HeldOpen other("C:\\f.bin", 0);
+    ASSERT_TRUE(other.ok());
+    EXPECT_EQ(MyGetFileSize("C:\\f.bin"), 0u);
+}
+
+TEST(FileIo, ReadFileToStrKeepsEveryByte)
+{
+    TempPrefix env;
+    const std::string data("a\0b\r\nc\0", 7);
+    env.writeFile("C:\\z.bin", data);
+    env.writeFile("C:\\empty.bin", "");
+    EXPECT_EQ(ReadFileToStr("C:\\z.bin"), data);
+    EXPECT_EQ(ReadFileToStr("C:\\empty.bin"), "");
+    EXPECT_EQ(ReadFileToStr("C:\\missing.bin"), "");
+    {
+        HeldOpen other("C:\\z.bin", win32::FILE_SHARE_READ);
+        ASSERT_TRUE(other.ok());
+        EXPECT_EQ(ReadFileToStr("C:\\z.bin"), "");
+    }
+    win32::detail::ScopedSysCalls guard;
+    guard.table().read = [](int, void*, size_t) -> ssize_t {
+        errno = EIO;
+        return -1;
+    };
+    EXPECT_EQ(ReadFileToStr("C:\\z.bin"), "");
+}
+
+TEST(FileIo, WriteStrToFile)
+{
+    TempPrefix env;
+    EXPECT_TRUE(WriteStrToFile("C:\\w.bin", std::string("x\0y", 3)));
+    EXPECT_EQ(env.readFile("C:\\w.bin"), std::string("x\0y", 3));
+    EXPECT_TRUE(WriteStrToFile("C:\\w.bin", ""));
+    EXPECT_EQ(env.readFile("C:\\w.bin"), "");
+
+    EXPECT_FALSE(WriteStrToFile("C:\\nofolder\\w.bin", "x"));
+    EXPECT_FALSE(env.exists("C:\\nofolder"));
+
+    env.writeFile("C:\\ro.bin", "keep");
+    win32::SetFileAttributesA("C:\\ro.bin", win32::FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(WriteStrToFile("C:\\ro.bin", "x"));
+    EXPECT_EQ(env.readFile("C:\\ro.bin"), "keep");
+
+    env.writeFile("C:\\used.bin", "keep");
+    {
+        HeldOpen other("C:\\used.bin", win32::FILE_SHARE_READ);
+        ASSERT_TRUE(other.ok());
+        EXPECT_FALSE(WriteStrToFile("C:\\used.bin", "x"));
+        EXPECT_EQ(env.readFile("C:\\used.bin"), "keep");
+    }
+
+    win32::detail::ScopedSysCalls guard;
+    guard.table().write = [](int, const void*, size_t) -> ssize_t {
+        errno = ENOSPC;
+        return -1;
+    };
+    EXPECT_FALSE(WriteStrToFile("C:\\full.bin", "data"));
+}
+
+TEST(FileIo, MySearchFile)
+{
+    TempPrefix env;
+    env.writeFile("C:\\Language\\german.lang", "");
+    env.writeFile("C:\\Language\\French.LANG", "");
+    env.writeFile("C:\\Language\\notes.txt", "");
+
+    TStringList* list = nullptr;
+    MySearchFile("C:\\Language\\*.lang", list);
+    ASSERT_NE(list, nullptr);
+    std::unique_ptr<TStringList> owned(list);
+    list->SetSorted(true);
+    EXPECT_EQ(list->Text(), "French.LANG\r\ngerman.lang\r\n");
+
+    // Entries stay; a sorted list without duplicates applies its own rules.
+    list->SetDuplicates(TDuplicates::dupIgnore);
+    MySearchFile("C:\\LANGUAGE\\*.*", list);
+    EXPECT_EQ(list->Text(), ".\r\n..\r\nFrench.LANG\r\ngerman.lang\r\nnotes.txt\r\n");
+
+    TStringList* none = nullptr;
+    MySearchFile("C:\\Language\\*.xyz", none);
+    ASSERT_NE(none, nullptr);
+    EXPECT_EQ(none->Count(), 0);
+    delete none;
+
+    TStringList* missing = nullptr;
+    MySearchFile("C:\\NoSuchFolder\\*", missing);
+    ASSERT_NE(missing, nullptr);
+    EXPECT_EQ(missing->Count(), 0);
+    delete missing;
+}
+
+TEST(FileIo, MySearchFileStopsQuietlyOnAnError)
+{
+    TempPrefix env;
+    env.writeFile("C:\\d\\a.txt", "");
+    env.writeFile("C:\\d\\b.txt", "");
+    TStringList list;
+    list.SetSorted(true);
+    list.SetDuplicates(TDuplicates::dupError);
+    list.Add("a.txt");
+    list.Add("b.txt");
+    TStringList* p = &list;
+    EXPECT_NO_THROW(MySearchFile("C:\\d\\*.txt", p));
+    EXPECT_EQ(list.Count(), 2);
+}
+
+} // namespace

@@ -1,0 +1,374 @@
+#include "uDyxSubs.h"
+
+#include "support/HeldOpen.h"
+#include "support/TempPrefix.h"
+#include "win32/errors.h"
+#include "win32/fileops.h"
+#include "win32/files.h"
+#include "win32/registry.h"
+#include "win32/restart.h"
+#include "win32/syscalls.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+using namespace vantrel;
+using vantrel_test::HeldOpen;
+using vantrel_test::TempPrefix;
+
+namespace {
+
+win32::DWORD Attributes(const std::string& name) { return win32::GetFileAttributesA(name.c_str()); }
+
+void MakeReadOnlyHidden(const std::string& name)
+{
+    win32::SetFileAttributesA(name.c_str(), win32::FILE_ATTRIBUTE_READONLY | win32::FILE_ATTRIBUTE_HIDDEN |
+                                                win32::FILE_ATTRIBUTE_SYSTEM);
+}
+
+TEST(CreateFullPath, CreatesEveryLevelQuietly)
+{
+    TempPrefix env;
+    static std::vector<std::string> made;
+    made.clear();
+    {
+        win32::detail::ScopedSysCalls guard;
+        guard.table().mkdir = [](const char* path, mode_t mode) {
+            made.push_back(path);
+            return win32::detail::RealSysCalls().mkdir(path, mode);
+        };
+        CreateFullPath("C:\\x\\y\\z");
+        CreateFullPath("C:\\x\\y\\z");
+        CreateFullPath("   ");
+        CreateFullPath("");
+    }
+    EXPECT_TRUE(env.exists("C:\\x\\y\\z"));
+    // Each call asks for C:\, C:\x\, C:\x\y\ and C:\x\y\z, in that order.
+    const std::string c = env.hostPath("C:\\");
+    ASSERT_EQ(made.size(), 8u);
+    EXPECT_EQ(made[0], c.substr(0, c.size() - 1));
+    EXPECT_EQ(made[1], c + "x");
+    EXPECT_EQ(made[2], c + "x/y");
+    EXPECT_EQ(made[3], c + "x/y/z");
+    EXPECT_EQ(made[7], c + "x/y/z");
+
+    CreateFullPath("D:\\Lang\\Language\\");
+    EXPECT_TRUE(env.exists("D:\\Lang\\Language"));
+    CreateFullPath("C:\\" + std::string(300, 'l') + "\\a");
+}
+
+TEST(MyDeleteFile, DeletesReadOnlyHiddenAndReportsFailures)
+{
+    TempPrefix env;
+    env.writeFile("C:\\ro.txt", "x");
+    MakeReadOnlyHidden("C:\\ro.txt");
+    EXPECT_TRUE(MyDeleteFile("C:\\RO.txt"));
+    EXPECT_FALSE(env.exists("C:\\ro.txt"));
+    EXPECT_FALSE(MyDeleteFile("C:\\ro.txt"));
+    EXPECT_EQ(MyDeleteFile2("C:\\ro.txt"), "Can not delete file 'C:\\ro.txt'.");
+
+    env.writeFile("C:\\b.txt", "x");
+    win32::SetFileAttributesA("C:\\b.txt", win32::FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(MyDeleteFile2("C:\\b.txt"), "");
+    EXPECT_FALSE(env.exists("C:\\b.txt"));
+
+    env.writeFile("C:\\held.txt", "x");
+    HeldOpen other("C:\\held.txt", 0);
+    ASSERT_TRUE(other.ok());
+    EXPECT_FALSE(MyDeleteFile("C:\\held.txt"));
+    EXPECT_EQ(MyDeleteFile2("C:\\held.txt"), "Can not delete file 'C:\\held.txt'.");
+    // The attribute reset stays.
+    EXPECT_EQ(Attributes("C:\\held.txt"), win32::FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(MyDeleteFile, PermissionDeniedByTheSystem)
+{
+    TempPrefix env;
+    env.writeFile("C:\\f.txt", "x");
+    win32::detail::ScopedSysCalls guard;
+    guard.table().unlink = [](const char*) {
+        errno = EACCES;
+        return -1;
+    };
+    EXPECT_FALSE(MyDeleteFile("C:\\f.txt"));
+    EXPECT_EQ(MyDeleteFile2("C:\\f.txt"), "Can not delete file 'C:\\f.txt'.");
+    EXPECT_TRUE(env.exists("C:\\f.txt"));
+}
+
+TEST(MyCopyFile, CopiesOverReadOnlyTargets)
+{
+    TempPrefix env;
+    env.writeFile("C:\\src.txt", "new");
+    env.writeFile("D:\\dst.txt", "old");
+    MakeReadOnlyHidden("D:\\dst.txt");
+    EXPECT_EQ(MyCopyFile2("C:\\src.txt", "D:\\dst.txt"), "");
+    EXPECT_EQ(env.readFile("D:\\dst.txt"), "new");
+    EXPECT_TRUE(MyCopyFile("C:\\src.txt", "D:\\second.txt"));
+    EXPECT_EQ(env.readFile("D:\\second.txt"), "new");
+
+    EXPECT_EQ(MyCopyFile2("C:\\none.txt", "D:\\x.txt"), "Source file 'C:\\none.txt' does not exist.");
+    EXPECT_FALSE(MyCopyFile("C:\\none.txt", "D:\\x.txt"));
+    EXPECT_FALSE(env.exists("D:\\x.txt"));
+    env.makeDir("C:\\dir");
+    EXPECT_EQ(MyCopyFile2("C:\\dir", "D:\\x.txt"), "Source file 'C:\\dir' does not exist.");
+}
+
+TEST(MyCopyFile, SameFileIsLeftAlone)
+{
+    TempPrefix env;
+    env.writeFile("C:\\x\\f.txt", "keep");
+    env.mapDrive('E', env.prefix() + "/drive_c/x");
+    EXPECT_TRUE(MyCopyFile("C:\\x\\f.txt", "C:\\x\\f.txt"));
+    EXPECT_EQ(MyCopyFile2("C:\\x\\f.txt", "c:\\X\\F.TXT"), "");
+    EXPECT_TRUE(MyCopyFile("C:\\x\\f.txt", "E:\\f.txt"));
+    EXPECT_EQ(env.readFile("C:\\x\\f.txt"), "keep");
+}
+
+TEST(MyCopyFile, FailuresAfterTheTargetWasRemoved)
+{
+    TempPrefix env;
+    env.writeFile("C:\\src.txt", std::string(600000, 's'));
+    env.writeFile("D:\\dst.txt", "old");
+    {
+        win32::detail::ScopedSysCalls guard;
+        static int writes;
+        writes = 0;
+        guard.table().write = [](int fd, const void* buf, size_t n) -> ssize_t {
+            if (++writes > 1) {
+                errno = ENOSPC;
+                return -1;
+            }
+            return win32::detail::RealSysCalls().write(fd, buf, n);
+        };
+        EXPECT_EQ(MyCopyFile2("C:\\src.txt", "D:\\dst.txt"), "Failed to copy file.");
+    }
+    EXPECT_FALSE(env.exists("D:\\dst.txt"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(env.root() + "/d"), {}), 0);
+
+    env.writeFile("D:\\dst.txt", "old");
+    {
+        HeldOpen other("D:\\dst.txt", win32::FILE_SHARE_READ);
+        ASSERT_TRUE(other.ok());
+        EXPECT_EQ(MyCopyFile2("C:\\src.txt", "D:\\dst.txt"), "Can not delete file 'D:\\dst.txt'.");
+        EXPECT_FALSE(MyCopyFile("C:\\src.txt", "D:\\dst.txt"));
+    }
+    {
+        HeldOpen other("C:\\src.txt", 0);
+        ASSERT_TRUE(other.ok());
+        EXPECT_EQ(MyCopyFile2("C:\\src.txt", "D:\\dst.txt"), "Failed to copy file.");
+    }
+    win32::detail::ScopedSysCalls guard;
+    guard.table().open = [](const char* path, int flags, mode_t mode) {
+        if (flags & O_CREAT) {
+            errno = EACCES;
+            return -1;
+        }
+        return win32::detail::RealSysCalls().open(path, flags, mode);
+    };
+    EXPECT_FALSE(MyCopyFile("C:\\src.txt", "D:\\new.txt"));
+    EXPECT_EQ(MyCopyFile2("C:\\src.txt", "D:\\new.txt"), "Failed to copy file.");
+}
+
+TEST(MyRenameFile, ReplacesAndNormalisesAttributes)
+{
+    TempPrefix env;
+    env.writeFile("C:\\old.txt", "o");
+    env.writeFile("D:\\new.txt", "n");
+    MakeReadOnlyHidden("C:\\old.txt");
+    MakeReadOnlyHidden("D:\\new.txt");
+    EXPECT_TRUE(MyRenameFile("C:\\old.txt", "D:\\new.txt"));
+    EXPECT_EQ(env.readFile("D:\\new.txt"), "o");
+    EXPECT_EQ(Attributes("D:\\new.txt"), win32::FILE_ATTRIBUTE_NORMAL);
+    EXPECT_FALSE(env.exists("C:\\old.txt"));
+    EXPECT_FALSE(MyRenameFile("C:\\old.txt", "D:\\x.txt"));
+
+    EXPECT_TRUE(MyRenameFile("D:\\new.txt", "D:\\New.txt"));
+    EXPECT_TRUE(env.exists("D:\\New.txt"));
+    EXPECT_FALSE(env.exists("D:\\new.txt"));
+    EXPECT_TRUE(MyRenameFile("D:\\New.txt", "D:\\New.txt"));
+    EXPECT_EQ(env.readFile("D:\\New.txt"), "o");
+}
+
+TEST(MyRenameFile, FailedMoveKeepsTheOldFileWithResetAttributes)
+{
+    TempPrefix env;
+    env.writeFile("C:\\old.txt", "o");
+    MakeReadOnlyHidden("C:\\old.txt");
+    EXPECT_FALSE(MyRenameFile("C:\\old.txt", "C:\\nofolder\\new.txt"));
+    EXPECT_EQ(env.readFile("C:\\old.txt"), "o");
+    EXPECT_EQ(Attributes("C:\\old.txt"), win32::FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(DeleteAllFile, DeletesFilesOnly)
+{
+    TempPrefix env;
+    env.writeFile("C:\\d\\a.txt", "");
+    env.writeFile("C:\\d\\b", "");
+    env.writeFile("C:\\d\\hidden.sys", "");
+    MakeReadOnlyHidden("C:\\d\\hidden.sys");
+    env.writeFile("C:\\d\\sub\\inner.txt", "");
+    win32::SetFileAttributesA("C:\\d\\sub", win32::FILE_ATTRIBUTE_READONLY);
+    DeleteAllFile("C:\\d");
+    EXPECT_FALSE(env.exists("C:\\d\\a.txt"));
+    EXPECT_FALSE(env.exists("C:\\d\\b"));
+    EXPECT_FALSE(env.exists("C:\\d\\hidden.sys"));
+    EXPECT_TRUE(env.exists("C:\\d\\sub\\inner.txt"));
+    EXPECT_EQ(Attributes("C:\\d\\sub"), win32::FILE_ATTRIBUTE_DIRECTORY);
+
+    env.writeFile("C:\\d\\c.txt", "");
+    DeleteAllFile("C:\\d\\");
+    EXPECT_FALSE(env.exists("C:\\d\\c.txt"));
+
+    env.writeFile("C:\\root.txt", "");
+    DeleteAllFile("");
+    DeleteAllFile("  ");
+    EXPECT_TRUE(env.exists("C:\\root.txt"));
+    DeleteAllFile("C:\\missing");
+}
+
+TEST(DeleteAllFile, SkipsWhatCannotBeDeleted)
+{
+    TempPrefix env;
+    env.writeFile("C:\\d\\a.txt", "");
+    env.writeFile("C:\\d\\held.txt", "");
+    env.writeFile("C:\\d\\z.txt", "");
+    HeldOpen other("C:\\d\\held.txt", 0);
+    ASSERT_TRUE(other.ok());
+    DeleteAllFile("C:\\d");
+    EXPECT_FALSE(env.exists("C:\\d\\a.txt"));
+    EXPECT_TRUE(env.exists("C:\\d\\held.txt"));
+    EXPECT_FALSE(env.exists("C:\\d\\z.txt"));
+}
+
+// ---- MoveFileReboot ---------------------------------------------------------
+
+class MoveFileRebootTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        bootFile_ = env_.root() + "/boot_id";
+        Boot("boot-A");
+    }
+    void TearDown() override { win32::detail::SetBootIdFile(""); }
+    void Boot(const std::string& id)
+    {
+        std::ofstream(bootFile_) << id << "\n";
+        win32::detail::SetBootIdFile(bootFile_);
+    }
+    static bool Pending()
+    {
+        win32::HKEY key = 0;
+        if (win32::RegOpenKeyExA(win32::HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
+                                 win32::KEY_READ, &key) != 0)
+            return false;
+        const bool found = win32::RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, nullptr,
+                                                   nullptr) == 0;
+        win32::RegCloseKey(key);
+        return found;
+    }
+    void Restart()
+    {
+        Boot("boot-B");
+        win32::detail::RestartResult result;
+        ASSERT_EQ(win32::detail::RunPendingFileOperations(env_.prefix(), result), win32::ERROR_SUCCESS);
+        EXPECT_EQ(result.failed, 0);
+    }
+
+    TempPrefix env_;
+    std::string bootFile_;
+};
+
+TEST_F(MoveFileRebootTest, MissingSourceChangesNothing)
+{
+    EXPECT_EQ(MoveFileReboot("C:\\none.dll", "D:\\App\\x.dll"), -1);
+    EXPECT_FALSE(env_.exists("D:\\Temp"));
+    EXPECT_FALSE(env_.exists("D:\\App"));
+}
+
+TEST_F(MoveFileRebootTest, StagesOnTheTargetDriveAndMovesNow)
+{
+    env_.writeFile("C:\\new\\x.dll", "v2");
+    env_.writeFile("D:\\App\\x.dll", "v1");
+    MakeReadOnlyHidden("D:\\App\\x.dll");
+    EXPECT_EQ(MoveFileReboot("C:\\new\\x.dll", "D:\\App\\x.dll"), 1);
+    EXPECT_TRUE(env_.exists("D:\\Temp"));
+    EXPECT_FALSE(env_.exists("D:\\Temp\\x.dll"));
+    EXPECT_FALSE(env_.exists("C:\\new\\x.dll"));
+    EXPECT_EQ(env_.readFile("D:\\App\\x.dll"), "v2");
+
+    env_.writeFile("C:\\y.dll", "y");
+    EXPECT_EQ(MoveFileReboot("C:\\y.dll", "D:\\Deep\\Er\\y.dll"), 1);
+    EXPECT_EQ(env_.readFile("D:\\Deep\\Er\\y.dll"), "y");
+}
+
+TEST_F(MoveFileRebootTest, RelativeTargetMovesFromTheSourcesPlace)
+{
+    env_.writeFile("C:\\a.dll", "a");
+    EXPECT_EQ(MoveFileReboot("C:\\a.dll", "b.dll"), 1);
+    EXPECT_EQ(env_.readFile("C:\\b.dll"), "a");
+    EXPECT_FALSE(env_.exists("C:\\Temp"));
+}
+
+TEST_F(MoveFileRebootTest, SourceAlreadyAtItsStagingName)
+{
+    env_.writeFile("C:\\Temp\\x.dll", "x");
+    EXPECT_EQ(MoveFileReboot("C:\\Temp\\x.dll", "C:\\App\\x.dll"), 1);
+    EXPECT_EQ(env_.readFile("C:\\App\\x.dll"), "x");
+    env_.writeFile("C:\\Temp\\y.dll", "y");
+    EXPECT_EQ(MoveFileReboot("c:\\TEMP\\Y.DLL", "C:\\App\\y.dll"), 1);
+    EXPECT_EQ(env_.readFile("C:\\App\\y.dll"), "y");
+}
+
+TEST_F(MoveFileRebootTest, TargetInUseIsReplacedAtTheRestart)
+{
+    env_.writeFile("C:\\new.dll", "v2");
+    env_.writeFile("D:\\App\\x.dll", "v1");
+    {
+        HeldOpen running("D:\\App\\x.dll", win32::FILE_SHARE_READ);
+        ASSERT_TRUE(running.ok());
+        EXPECT_EQ(MoveFileReboot("C:\\new.dll", "D:\\App\\x.dll"), 0);
+        EXPECT_EQ(env_.readFile("D:\\App\\x.dll"), "v1");
+        EXPECT_EQ(env_.readFile("D:\\Temp\\new.dll"), "v2");
+        EXPECT_TRUE(Pending());
+    }
+    Restart();
+    EXPECT_EQ(env_.readFile("D:\\App\\x.dll"), "v2");
+    EXPECT_FALSE(env_.exists("D:\\Temp\\new.dll"));
+    EXPECT_FALSE(Pending());
+}
+
+TEST_F(MoveFileRebootTest, FailedStagingGoesOnFromTheSource)
+{
+    env_.writeFile("C:\\src\\new.dll", "v2");
+    env_.writeFile("D:\\App\\x.dll", "v1");
+    env_.writeFile("D:\\Temp", "a file where the staging folder belongs");
+    HeldOpen running("D:\\App\\x.dll", win32::FILE_SHARE_READ);
+    ASSERT_TRUE(running.ok());
+    EXPECT_EQ(MoveFileReboot("C:\\src\\new.dll", "D:\\App\\x.dll"), 0);
+    EXPECT_EQ(env_.readFile("C:\\src\\new.dll"), "v2");
+}
+
+TEST_F(MoveFileRebootTest, FailedRegistrationRemovesNothing)
+{
+    env_.writeFile("C:\\new.dll", "v2");
+    env_.writeFile("D:\\App\\x.dll", "v1");
+    // The registry cannot be opened: a folder stands in its place.
+    std::filesystem::create_directory(env_.prefix() + "/registry.db");
+    {
+        HeldOpen running("D:\\App\\x.dll", win32::FILE_SHARE_READ);
+        ASSERT_TRUE(running.ok());
+        EXPECT_EQ(MoveFileReboot("C:\\new.dll", "D:\\App\\x.dll"), -3);
+    }
+    EXPECT_EQ(env_.readFile("D:\\Temp\\new.dll"), "v2");
+    std::filesystem::remove(env_.prefix() + "/registry.db");
+    Restart();
+    EXPECT_EQ(env_.readFile("D:\\App\\x.dll"), "v1");
+}
+
+} // namespace

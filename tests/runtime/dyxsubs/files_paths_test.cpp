@@ -1,0 +1,116 @@
+#include "uDyxSubs.h"
+
+#include "support/TempPrefix.h"
+#include "win32/paths.h"
+#include "win32/syscalls.h"
+
+#include <gtest/gtest.h>
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <thread>
+
+using namespace vantrel;
+using vantrel_test::TempPrefix;
+
+namespace {
+
+TEST(FilePaths, GetUpLevelPath)
+{
+    EXPECT_EQ(GetUpLevelPath("C:\\a\\b\\"), "C:\\a");
+    EXPECT_EQ(GetUpLevelPath("C:\\a\\b"), "C:\\a");
+    EXPECT_EQ(GetUpLevelPath("C:\\a"), "C:");
+    EXPECT_EQ(GetUpLevelPath("C:\\"), "C:");
+    EXPECT_EQ(GetUpLevelPath("name"), "");
+    EXPECT_EQ(GetUpLevelPath(""), "");
+    EXPECT_EQ(GetUpLevelPath("C:/a/b"), "C:");
+}
+
+TEST(FilePaths, ExtractFileBaseName)
+{
+    EXPECT_EQ(ExtractFileBaseName("C:\\x\\a.b.txt"), "a.b");
+    EXPECT_EQ(ExtractFileBaseName("C:\\x.d\\name"), "name");
+    EXPECT_EQ(ExtractFileBaseName(".lang"), "");
+    EXPECT_EQ(ExtractFileBaseName("a."), "a");
+    EXPECT_EQ(ExtractFileBaseName("C:german.lang"), "german");
+    EXPECT_EQ(ExtractFileBaseName(""), "");
+}
+
+TEST(FilePaths, AppendSlashes)
+{
+    EXPECT_EQ(AppendSlash1(""), "\\");
+    EXPECT_EQ(AppendSlash1("C:\\x"), "C:\\x\\");
+    EXPECT_EQ(AppendSlash1("C:\\x\\"), "C:\\x\\");
+    EXPECT_EQ(AppendSlash1("a/"), "a/\\");
+    EXPECT_EQ(AppendSlash2(""), "/");
+    EXPECT_EQ(AppendSlash2("a/"), "a/");
+    EXPECT_EQ(AppendSlash2("a\\"), "a\\/");
+}
+
+TEST(FilePaths, HomeAndWindowsFolders)
+{
+    TempPrefix env;
+    env.setModulePath("C:\\Prog\\Host.exe");
+    EXPECT_EQ(GetHomeDir(), "C:\\Prog\\");
+    EXPECT_EQ(GetWinDir(), "C:\\windows");
+    EXPECT_EQ(GetWinSysDir(), "C:\\windows\\system32");
+
+    // A long program path is reported whole.
+    const std::string deep = "C:\\" + std::string(200, 'd') + "\\Host.exe";
+    env.setModulePath(deep);
+    EXPECT_EQ(GetHomeDir(), "C:\\" + std::string(200, 'd') + "\\");
+}
+
+TEST(FilePaths, WindowsFoldersEmptyWhenTheCallFails)
+{
+    TempPrefix env;
+    std::filesystem::remove_all(env.hostPath("C:\\windows"));
+    win32::detail::ScopedSysCalls guard;
+    guard.table().mkdir = [](const char*, mode_t) {
+        errno = EACCES;
+        return -1;
+    };
+    EXPECT_EQ(GetWinDir(), "");
+    EXPECT_EQ(GetWinSysDir(), "");
+}
+
+TEST(FilePaths, IsIdenticalFile)
+{
+    TempPrefix env;
+    env.makeDir("C:\\base");
+    env.makeDir("D:\\other");
+    env.setModulePath("C:\\Prog\\Host.exe");
+    const std::string before = win32::FullPathName(".");
+    EXPECT_TRUE(IsIdenticalFile("a.txt", ".\\A.TXT", "C:\\base"));
+    EXPECT_TRUE(IsIdenticalFile("a.txt", "C:\\BASE\\a.txt", "C:\\base"));
+    EXPECT_TRUE(IsIdenticalFile("\\x\\..\\y", "C:\\Y", "C:\\base"));
+    EXPECT_TRUE(IsIdenticalFile("d:\\other\\..\\f", "D:\\F", "C:\\base"));
+    EXPECT_TRUE(IsIdenticalFile("c:sub\\f", "C:\\base\\sub\\f", "C:\\base"));
+    EXPECT_FALSE(IsIdenticalFile("a.txt", "b.txt", "C:\\base"));
+    // An empty base is the program's folder.
+    EXPECT_TRUE(IsIdenticalFile("a.txt", "C:\\Prog\\a.txt", ""));
+    // A base that does not exist leaves the current directory (C:\) in force.
+    EXPECT_TRUE(IsIdenticalFile("a.txt", "C:\\a.txt", "C:\\missing"));
+    // Names of different texts to one file count as different.
+    EXPECT_FALSE(IsIdenticalFile("D:\\f", "C:\\f", "C:\\base"));
+    EXPECT_FALSE(IsIdenticalFile("C:\\" + std::string(300, 'x'), "C:\\" + std::string(300, 'y'), "C:\\base"));
+    EXPECT_EQ(win32::FullPathName("."), before);
+}
+
+TEST(FilePaths, IsIdenticalFileNeverChangesTheCurrentDirectory)
+{
+    TempPrefix env;
+    env.makeDir("D:\\base");
+    const std::string before = win32::FullPathName(".");
+    std::atomic<bool> stop{false};
+    std::atomic<int> changed{0};
+    std::thread watcher([&] {
+        while (!stop) changed += win32::FullPathName(".") != before ? 1 : 0;
+    });
+    for (int i = 0; i < 500; ++i) IsIdenticalFile("a", "b", "D:\\base");
+    stop = true;
+    watcher.join();
+    EXPECT_EQ(changed.load(), 0);
+}
+
+} // namespace
