@@ -51,6 +51,8 @@ fi
 run_suite build/sanitize -DVANTREL_SANITIZE=ON -DVANTREL_BUILD_BENCH=OFF || status=1
 
 [ "$failed_total" -gt 0 ] && status=1
+# A build that broke counts as a failure even though no test ran.
+[ "$status" -ne 0 ] && [ "$failed_total" -eq 0 ] && failed_total=1
 echo "Both builds and the fuzz run:"
 echo "$passed_total passed, $failed_total failed"
 exit "$status"
