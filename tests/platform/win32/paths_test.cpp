@@ -2,6 +2,7 @@
 #include "win32/errors.h"
 #include "win32/paths.h"
 #include "win32/prefix.h"
+#include "win32/syscalls.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -77,6 +78,45 @@ TEST_F(PathsTest, LookupIgnoresCaseOfExistingNamesAndKeepsNewOnesAsWritten)
     EXPECT_EQ(Resolve("C:/data/SUB/New.txt"), env.hostPath("C:\\Data\\Sub\\New.txt"));
     EXPECT_EQ(Resolve("C:\\data\\Missing\\More\\x"), env.hostPath("C:\\Data\\Missing\\More\\x"));
     EXPECT_EQ(Resolve("C:\\DATA\\SUB\\"), env.hostPath("C:\\Data\\Sub\\"));
+}
+
+int gStats = 0;
+int gFolderScans = 0;
+
+int CountingStat(const char* path, struct stat* st)
+{
+    ++gStats;
+    return detail::RealSysCalls().stat(path, st);
+}
+
+int CountingLstat(const char* path, struct stat* st)
+{
+    ++gStats;
+    return detail::RealSysCalls().lstat(path, st);
+}
+
+DIR* CountingOpendir(const char* path)
+{
+    ++gFolderScans;
+    return detail::RealSysCalls().opendir(path);
+}
+
+TEST_F(PathsTest, NameAsWrittenCostsOneStatAndOtherCaseScansFolders)
+{
+    env.writeFile("C:\\Alpha\\Beta\\Gamma\\Delta\\file.txt", "x");
+    std::string host;
+    ResolvePath("C:\\Alpha", host); // the prefix is ready before counting
+    detail::ScopedSysCalls guard;
+    guard.table().stat = CountingStat;
+    guard.table().lstat = CountingLstat;
+    guard.table().opendir = CountingOpendir;
+    gStats = gFolderScans = 0;
+    EXPECT_EQ(Resolve("C:\\Alpha\\Beta\\Gamma\\Delta\\file.txt"), env.hostPath("C:\\Alpha\\Beta\\Gamma\\Delta\\file.txt"));
+    EXPECT_EQ(gStats, 1);
+    EXPECT_EQ(gFolderScans, 0);
+    gStats = gFolderScans = 0;
+    EXPECT_EQ(Resolve("C:\\Alpha\\beta\\Gamma\\Delta\\file.txt"), env.hostPath("C:\\Alpha\\Beta\\Gamma\\Delta\\file.txt"));
+    EXPECT_EQ(gFolderScans, 1); // only the folder whose entry differs in case
 }
 
 TEST_F(PathsTest, LookupPicksOneNameWhenSeveralDifferOnlyInCase)
