@@ -66,6 +66,17 @@ void BM_ResolveOtherCase(benchmark::State& state)
 }
 BENCHMARK(BM_ResolveOtherCase);
 
+void BM_ResolveRelative(benchmark::State& state)
+{
+    Env();
+    fs::current_path(win32::PrefixDir() + "/drive_c/Alpha/Beta");
+    const std::string windows = "Gamma\\Delta\\file.txt";
+    std::string host;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(win32::ResolvePath(windows, host));
+}
+BENCHMARK(BM_ResolveRelative);
+
 } // namespace
 
 BENCHMARK_MAIN();
