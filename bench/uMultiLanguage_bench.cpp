@@ -2,6 +2,7 @@
 // a file load against open + read + close of the same bytes, a save against a
 // raw write of the same bytes with the same flush and rename, and a message read.
 #include "uMultiLanguage.h"
+#include "win32/paths.h"
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -22,6 +23,8 @@ namespace fs = std::filesystem;
 struct BenchFolder {
     fs::path dir;
     std::string bytes;
+    std::string loadName; // full Windows path of the 500-message file
+    std::string saveName;
 
     BenchFolder()
     {
@@ -33,7 +36,9 @@ struct BenchFolder {
         vantrel::TMultiLang lang;
         for (int32_t id = 0; id < 500; ++id)
             lang.SetMsgItem(id, "Message number " + std::to_string(id) + ": the file could not be opened.");
-        lang.SaveToFile("bench.lang");
+        loadName = win32::HostToWindowsPath((dir / "bench.lang").string());
+        saveName = win32::HostToWindowsPath((dir / "save.lang").string());
+        lang.SaveToFile(loadName);
         std::ifstream in(dir / "bench.lang", std::ios::binary);
         std::ostringstream out;
         out << in.rdbuf();
@@ -55,9 +60,9 @@ BenchFolder& Folder()
 
 void BM_LoadFromFile(benchmark::State& state)
 {
-    Folder();
+    const std::string& name = Folder().loadName;
     vantrel::TMultiLang lang;
-    for (auto _ : state) benchmark::DoNotOptimize(lang.LoadFromFile("bench.lang"));
+    for (auto _ : state) benchmark::DoNotOptimize(lang.LoadFromFile(name));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Folder().bytes.size()));
 }
 BENCHMARK(BM_LoadFromFile);
@@ -80,10 +85,10 @@ BENCHMARK(BM_RawRead);
 
 void BM_SaveToFile(benchmark::State& state)
 {
-    Folder();
     vantrel::TMultiLang lang;
-    lang.LoadFromFile("bench.lang");
-    for (auto _ : state) lang.SaveToFile("save.lang");
+    lang.LoadFromFile(Folder().loadName);
+    const std::string& name = Folder().saveName;
+    for (auto _ : state) lang.SaveToFile(name);
 }
 BENCHMARK(BM_SaveToFile)->UseRealTime();
 

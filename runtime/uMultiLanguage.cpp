@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 
 namespace vantrel {
 
@@ -95,25 +96,36 @@ void ReadOrRaise(win32::HANDLE h, char* buffer, size_t size, win32::DWORD& got)
     if (!win32::ReadFile(h, buffer, room, &got, nullptr)) throw EReadError("Stream read error");
 }
 
-// The whole content of a file, with the class library's errors. It is read in
-// one piece and parsed in place rather than copied line by line into a list.
-std::string ReadWholeFile(const std::string& name)
+bool IsMissingFile(const std::string& name)
 {
-    const win32::HANDLE h = win32::CreateFileA(name.c_str(), win32::GENERIC_READ, win32::FILE_SHARE_READ, nullptr,
-                                               win32::OPEN_EXISTING, win32::FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == win32::INVALID_HANDLE_VALUE)
-        throw EFOpenError("Cannot open file \"" + name + "\". " + win32::SysErrorMessage(win32::GetLastError()));
-    HandleGuard guard{h};
-    win32::DWORD high = 0;
-    const win32::DWORD low = win32::GetFileSize(h, &high);
-    std::string data(low == win32::INVALID_FILE_SIZE ? 0 : (static_cast<size_t>(high) << 32 | low), '\0');
-    size_t filled = 0;
-    for (win32::DWORD got = 1; filled < data.size() && got > 0; filled += got) ReadOrRaise(h, &data[filled], data.size() - filled, got);
-    data.resize(filled);
-    // A file that changed size meanwhile is read to its end.
-    char tail[4096];
-    for (win32::DWORD got = 1; got > 0; data.append(tail, got)) ReadOrRaise(h, tail, sizeof tail, got);
-    return data;
+    const win32::DWORD attributes = win32::GetFileAttributesA(name.c_str());
+    return attributes == win32::INVALID_FILE_ATTRIBUTES || (attributes & win32::FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The whole content of an open file, read in one piece so that it can be
+// parsed in place rather than copied line by line into a list.
+struct FileBytes {
+    std::unique_ptr<char[]> data;
+    size_t size = 0;
+    std::string_view View() const { return std::string_view(data.get(), size); }
+};
+
+FileBytes ReadWholeFile(win32::HANDLE h)
+{
+    // Not zero-filled: only the bytes read are ever looked at.
+    FileBytes bytes;
+    size_t capacity = 65536;
+    bytes.data.reset(new char[capacity]);
+    for (win32::DWORD got = 1; got > 0; bytes.size += got) {
+        if (bytes.size == capacity) {
+            std::unique_ptr<char[]> larger(new char[capacity * 2]);
+            std::memcpy(larger.get(), bytes.data.get(), bytes.size);
+            bytes.data = std::move(larger);
+            capacity *= 2;
+        }
+        ReadOrRaise(h, bytes.data.get() + bytes.size, capacity - bytes.size, got);
+    }
+    return bytes;
 }
 
 // Empties ids 0 to 499, then stores the messages of the lines of text.
@@ -207,15 +219,24 @@ bool TMultiLang::LoadFromFile(const std::string& FileName)
 {
     std::string name = FileName.empty() ? this->FileName : FileName;
     if (name.empty()) name = strDefaultLanguageFileName;
-    const win32::DWORD attributes = win32::GetFileAttributesA(name.c_str());
-    if (attributes == win32::INVALID_FILE_ATTRIBUTES || (attributes & win32::FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        const std::string text = "Can not find language file: " + name + ".";
-        win32::MessageBoxA(0, text.c_str(), "Error", win32::MB_ICONERROR | win32::MB_OK);
-        return false;
+    // Opened first and examined only when that fails, so that a load
+    // resolves the name once; the outcome is that of checking first.
+    const win32::HANDLE h = win32::CreateFileA(name.c_str(), win32::GENERIC_READ, win32::FILE_SHARE_READ, nullptr,
+                                               win32::OPEN_EXISTING, win32::FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == win32::INVALID_HANDLE_VALUE) {
+        const win32::DWORD error = win32::GetLastError();
+        if (IsMissingFile(name)) {
+            const std::string text = "Can not find language file: " + name + ".";
+            win32::MessageBoxA(0, text.c_str(), "Error", win32::MB_ICONERROR | win32::MB_OK);
+            return false;
+        }
+        this->FileName = name;
+        throw EFOpenError("Cannot open file \"" + name + "\". " + win32::SysErrorMessage(error));
     }
+    HandleGuard guard{h};
     this->FileName = name;
-    const std::string data = ReadWholeFile(name);
-    const bool result = ParseLanguageText(*this, data);
+    const FileBytes bytes = ReadWholeFile(h);
+    const bool result = ParseLanguageText(*this, bytes.View());
     Dirty = false;
     return result;
 }
