@@ -1,6 +1,7 @@
 #include "uMultiLanguage.h"
 
 #include "classlib/Exceptions.h"
+#include "support/HeldOpen.h"
 #include "detail/BuiltinTables.h"
 #include "uDyxSubs.h"
 #include "ui/MessageBox.h"
@@ -457,18 +458,19 @@ TEST_F(CatalogFileTest, MissingFullPathOrAFolderIsReportedWithTheName)
     EXPECT_EQ(lang.FileName, "before.lang");
 }
 
-TEST_F(CatalogFileTest, AFileHeldExclusivelyFailsToLoad)
+TEST_F(CatalogFileTest, AFileHeldExclusivelyByAnotherProcessFailsToLoad)
 {
     Write("held.lang", kHeader + "[0001] one\r\n");
-    const win32::HANDLE h = win32::CreateFileA("held.lang", win32::GENERIC_READ, 0, nullptr, win32::OPEN_EXISTING,
-                                               win32::FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(h, win32::INVALID_HANDLE_VALUE);
     lang.SetMsgItem(1, "kept");
-    EXPECT_THROW(lang.LoadFromFile("held.lang"), EFOpenError);
-    win32::CloseHandle(h);
+    {
+        vantrel_test::HeldOpen held("held.lang", 0);
+        ASSERT_TRUE(held.ok());
+        EXPECT_THROW(lang.LoadFromFile("held.lang"), EFOpenError);
+    }
     EXPECT_EQ(lang.FileName, "held.lang");
     EXPECT_EQ(lang.GetMsgItem(1), "kept");
     EXPECT_TRUE(lang.IsDirty());
+    EXPECT_TRUE(boxes.empty());
 }
 
 namespace {

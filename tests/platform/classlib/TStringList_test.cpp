@@ -1,0 +1,115 @@
+#include "classlib/TStringList.h"
+
+#include "classlib/Exceptions.h"
+#include "support/HeldOpen.h"
+#include "support/TempPrefix.h"
+
+#include <gtest/gtest.h>
+
+using namespace vantrel;
+using namespace std::string_literals;
+
+namespace {
+
+std::vector<std::string> LinesOf(const TStringList& list)
+{
+    std::vector<std::string> lines;
+    for (int32_t i = 0; i < list.Count(); ++i) lines.push_back(list[i]);
+    return lines;
+}
+
+std::vector<std::string> Split(const std::string& text)
+{
+    TStringList list;
+    list.SetText(text);
+    return LinesOf(list);
+}
+
+using Lines = std::vector<std::string>;
+
+} // namespace
+
+TEST(TStringListText, SplitsAtEveryKindOfLineEnd)
+{
+    EXPECT_EQ(Split(""), Lines{});
+    EXPECT_EQ(Split("a"), Lines{"a"});
+    EXPECT_EQ(Split("a\r\nb\r\n"), (Lines{"a", "b"}));
+    EXPECT_EQ(Split("a\nb\rc"), (Lines{"a", "b", "c"}));
+    EXPECT_EQ(Split("a\n\rb"), (Lines{"a", "", "b"}));
+    EXPECT_EQ(Split("\r\r\n\n"), (Lines{"", "", ""}));
+    EXPECT_EQ(Split("a\0b\nc"s), Lines{"a"});
+    EXPECT_EQ(Split("\0a"s), Lines{});
+}
+
+TEST(TStringListText, TextEndsEveryLineWithCrLf)
+{
+    TStringList list;
+    EXPECT_EQ(list.Text(), "");
+    list.Add("a");
+    list.Add("");
+    EXPECT_EQ(list.Text(), "a\r\n\r\n");
+}
+
+TEST(TStringListSorted, KeepsOrderIgnoringCaseAndAppliesDuplicates)
+{
+    TStringList list;
+    list.SetSorted(true);
+    for (const char* s : {"b", "A", "c", "a"}) list.Add(s);
+    EXPECT_EQ(LinesOf(list), (Lines{"A", "b", "c"}));
+    EXPECT_EQ(list.IndexOf("B"), 1);
+    int32_t index = -1;
+    EXPECT_FALSE(list.Find("bb", index));
+    EXPECT_EQ(index, 2);
+    list.SetDuplicates(TDuplicates::dupAccept);
+    list.Add("C");
+    EXPECT_EQ(list.Count(), 4);
+    list.SetDuplicates(TDuplicates::dupError);
+    EXPECT_THROW(list.Add("a"), EStringListError);
+    EXPECT_THROW(list.Insert(0, "x"), EStringListError);
+}
+
+TEST(TStringListIndex, OutOfBoundsRaises)
+{
+    TStringList list;
+    list.Add("a");
+    EXPECT_THROW(list[1], EStringListError);
+    EXPECT_THROW(list[-1], EStringListError);
+    EXPECT_THROW(list.Delete(1), EStringListError);
+    EXPECT_THROW(list.Insert(2, "x"), EStringListError);
+    list.Insert(1, "b");
+    list.Put(0, "z");
+    EXPECT_EQ(LinesOf(list), (Lines{"z", "b"}));
+}
+
+TEST(TStringListFile, SavesAndLoadsThroughTheLayer)
+{
+    vantrel_test::TempPrefix env;
+    TStringList list;
+    list.Add("one");
+    list.Add("two");
+    list.SaveToFile("C:\\list.txt");
+    EXPECT_EQ(env.readFile("C:\\list.txt"), "one\r\ntwo\r\n");
+
+    env.writeFile("C:\\mixed.txt", "a\rb\nc\0d"s);
+    TStringList loaded;
+    loaded.LoadFromFile("c:\\MIXED.TXT");
+    EXPECT_EQ(LinesOf(loaded), (Lines{"a", "b", "c"}));
+}
+
+TEST(TStringListFile, OpenAndCreateFailuresRaise)
+{
+    vantrel_test::TempPrefix env;
+    TStringList list;
+    try {
+        list.LoadFromFile("C:\\missing.txt");
+        ADD_FAILURE() << "no exception";
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(e.Message(), "Cannot open file \"C:\\missing.txt\". The system cannot find the file specified.");
+    }
+    EXPECT_THROW(list.SaveToFile("C:\\no\\such\\folder.txt"), EFCreateError);
+
+    env.writeFile("C:\\held.txt", "x");
+    vantrel_test::HeldOpen held("C:\\held.txt", 0);
+    ASSERT_TRUE(held.ok());
+    EXPECT_THROW(list.LoadFromFile("C:\\held.txt"), EFOpenError);
+}
