@@ -167,7 +167,6 @@ void TfrmMain::lvLanguageChange(QObject*, QTreeWidgetItem* Item, TItemChange)
     try {
         if (!Item) return;
         lblMsgId->setText(Item->text(0));
-        lblMsgId->adjustSize();
         txtDefaultLang->setText(Item->text(1));
         txtDefaultLang->setCursorPosition(0);
         txtUserLang->setText(Item->text(kTranslationColumn));
@@ -183,8 +182,11 @@ void TfrmMain::txtUserLangChange(QObject*)
     // Modify never saves into a file the page has not loaded.
     const bool differs = txtUserLang->text() != row->text(kTranslationColumn);
     cmdLangModify->setEnabled(differs && txtUserLang->isEnabled());
+    const QColor colour = cmdLangModify->isEnabled() ? QColor(0, 0, 255) : QColor(0, 0, 0);
     QPalette palette = txtUserLang->palette();
-    palette.setColor(QPalette::Text, cmdLangModify->isEnabled() ? QColor(0, 0, 255) : QColor(0, 0, 0));
+    if (palette.color(QPalette::Active, QPalette::Text) == colour && txtUserLang->testAttribute(Qt::WA_SetPalette))
+        return;
+    palette.setColor(QPalette::Text, colour);
     txtUserLang->setPalette(palette);
 }
 

@@ -120,7 +120,8 @@ void TfrmMain::BuildLanguageHeader(QWidget* page)
     ToolBar2 = new QToolBar(panLanguage);
     ToolBar2->setObjectName("ToolBar2");
     ToolBar2->setGeometry(364, 4, 69, 25);
-    ToolBar2->setStyleSheet("QToolBar { border: none; background: transparent; }");
+    ToolBar2->setMovable(false);
+    ToolBar2->setFloatable(false);
     ToolButton2 = new QToolButton(ToolBar2);
     ToolButton2->setObjectName("ToolButton2");
     ToolButton2->setFixedWidth(31);
@@ -176,6 +177,8 @@ void TfrmMain::BuildEditPanel(QWidget* page)
 
     Label1 = NewLabel("Label1", "Message ID: ", GroupBox1, 36, 26);
     lblMsgId = NewLabel("lblMsgId", "1", GroupBox1, 126, 26);
+    // Wide enough for every id, so that showing one needs no new layout.
+    lblMsgId->resize(60, lblMsgId->height());
     Label2 = NewLabel("Label2", "Message", GroupBox1, 48, 58);
     txtDefaultLang = NewEdit("txtDefaultLang", GroupBox1, 120, 53, 478);
     txtDefaultLang->setReadOnly(true);

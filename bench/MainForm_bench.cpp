@@ -1,0 +1,176 @@
+// Building Morlex's main window and saving a translation, each beside its
+// floor: a bare main window with a 500-row three-column list.
+//
+//   MainForm_bench                  the Google Benchmark runs
+//   MainForm_bench --peak=morlex    offscreen start of Morlex, prints peak RSS
+//   MainForm_bench --peak=minimal   offscreen minimal Qt Widgets program (a main
+//                                   window showing "Hello"), prints peak RSS
+//   MainForm_bench --peak=empty     the same with an empty main window
+#include "FormAbout.h"
+#include "MainForm.h"
+#include "Startup.h"
+#include "ui/Application.h"
+#include "ui/MessageBox.h"
+#include "win32/paths.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QTreeWidget>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sys/resource.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A program folder with a language file of 500 messages.
+class ProgramFolder {
+public:
+    ProgramFolder()
+    {
+        char pattern[] = "/tmp/morlex-bench-XXXXXX";
+        root_ = mkdtemp(pattern);
+        fs::create_directories(root_ / "Language");
+        std::ofstream out(root_ / "Language" / "bench.lang", std::ios::binary);
+        out << "***\r\n***\r\n***\r\n \r\n";
+        for (int id = 0; id < 500; ++id) {
+            char line[64];
+            std::snprintf(line, sizeof line, "[%04d] Translated message number %d\r\n", id, id);
+            out << line;
+        }
+        out.close();
+        win32::detail::OverrideModuleFileName(win32::HostToWindowsPath((root_ / "morlex").string()));
+    }
+    ~ProgramFolder()
+    {
+        win32::detail::OverrideModuleFileName("");
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+private:
+    fs::path root_;
+};
+
+void EnsureOffscreenApplication()
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ui::EnsureApplication();
+    ui::SetMessageBoxAnswerer([](const ui::MessageBoxRequest&) { return 1; });
+}
+
+// Rows for ids without a default text, so that the list holds 500 rows.
+void FillTo500Rows(morlex::TfrmMain* form)
+{
+    QList<QTreeWidgetItem*> rows;
+    for (int id = 0; id < 500 && form->lvLanguage->topLevelItemCount() + rows.size() < 500; ++id) {
+        if (!form->DefaultLang->GetMsgItem(id).empty()) continue;
+        rows.append(new QTreeWidgetItem(QStringList{QString::number(id), "Default text", QString()}));
+    }
+    form->lvLanguage->addTopLevelItems(rows);
+}
+
+void BM_BareMainWindow500Rows(benchmark::State& state)
+{
+    EnsureOffscreenApplication();
+    for (auto _ : state) {
+        auto* window = new QMainWindow;
+        auto* list = new QTreeWidget(window);
+        list->setColumnCount(3);
+        window->setCentralWidget(list);
+        QList<QTreeWidgetItem*> rows;
+        for (int id = 0; id < 500; ++id)
+            rows.append(new QTreeWidgetItem(QStringList{QString::number(id), "Default text", "Translated message"}));
+        list->addTopLevelItems(rows);
+        benchmark::DoNotOptimize(list->topLevelItemCount());
+        delete window;
+    }
+}
+BENCHMARK(BM_BareMainWindow500Rows)->Unit(benchmark::kMillisecond);
+
+void BM_MainFormWith500MessageFile(benchmark::State& state)
+{
+    EnsureOffscreenApplication();
+    ProgramFolder folder;
+    for (auto _ : state) {
+        morlex::CreateForm(morlex::frmMain);
+        benchmark::DoNotOptimize(morlex::frmMain->lvLanguage->topLevelItemCount());
+        delete morlex::frmMain;
+    }
+}
+BENCHMARK(BM_MainFormWith500MessageFile)->Unit(benchmark::kMillisecond);
+
+void BM_MainForm500RowsWith500MessageFile(benchmark::State& state)
+{
+    EnsureOffscreenApplication();
+    ProgramFolder folder;
+    for (auto _ : state) {
+        morlex::CreateForm(morlex::frmMain);
+        FillTo500Rows(morlex::frmMain);
+        morlex::frmMain->LoadUserLanguageFile("bench.lang");
+        benchmark::DoNotOptimize(morlex::frmMain->lvLanguage->topLevelItemCount());
+        delete morlex::frmMain;
+    }
+}
+BENCHMARK(BM_MainForm500RowsWith500MessageFile)->Unit(benchmark::kMillisecond);
+
+void BM_SaveTranslation500Messages(benchmark::State& state)
+{
+    EnsureOffscreenApplication();
+    ProgramFolder folder;
+    morlex::CreateForm(morlex::frmMain);
+    int round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        morlex::frmMain->txtUserLang->setText(QString("Translation %1").arg(++round));
+        state.ResumeTiming();
+        morlex::frmMain->SaveTranslation();
+    }
+    delete morlex::frmMain;
+}
+BENCHMARK(BM_SaveTranslation500Messages)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+long PeakKilobytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+int PeakRun(const char* which, int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication application(argc, argv);
+    ProgramFolder folder;
+    if (std::strcmp(which, "morlex") == 0) {
+        morlex::CreateForms();
+        morlex::frmMain->show();
+    } else {
+        auto* window = new QMainWindow;
+        if (std::strcmp(which, "minimal") == 0) window->setCentralWidget(new QLabel("Hello"));
+        window->show();
+    }
+    for (int i = 0; i < 20; ++i) QApplication::processEvents();
+    std::printf("%s peak RSS: %ld kB\n", which, PeakKilobytes());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc > 1 && std::strncmp(argv[1], "--peak=", 7) == 0) return PeakRun(argv[1] + 7, argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
