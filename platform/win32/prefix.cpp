@@ -256,7 +256,7 @@ std::string FoldHostPath(const std::string& path)
     if (trailing && !parts.empty())
         out += '/';
     if (out.empty())
-        out = ".";
+        out.push_back('.');
     return out;
 }
 
