@@ -103,11 +103,12 @@ void SplitPattern(const std::string& fileName, std::string& folder, std::string&
     pattern = fileName.substr(start);
 }
 
-// A drive's root folder has no "." and ".." entries on Windows.
-bool IsDriveRoot(const std::string& folder)
+// The full form of the search folder; "X:\\" is a drive's root folder,
+// which has no "." and ".." entries on Windows.
+DWORD FolderFullForm(const std::string& folder, std::string& full)
 {
-    const std::string full = FullPathName(folder.empty() ? std::string(".") : folder);
-    return full.size() == 3 && full[1] == ':' && full[2] == '\\';
+    full = FullPathName(folder.empty() ? std::string(".") : folder);
+    return full.empty() ? GetLastError() : ERROR_SUCCESS;
 }
 
 HANDLE Start(const char* fileName, WIN32_FIND_DATAA* data, bool namesOnly)
@@ -122,15 +123,25 @@ HANDLE Start(const char* fileName, WIN32_FIND_DATAA* data, bool namesOnly)
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    if (ResolvePath(folder.empty() ? std::string(".") : folder, host) != ERROR_SUCCESS) return INVALID_HANDLE_VALUE;
+    std::string full;
+    DWORD err = FolderFullForm(folder, full);
+    // The whole name obeys the length limit, as any other name does.
+    if (!err && full.size() + (full.back() == '\\' ? 0 : 1) + pattern.size() > MAX_PATH - 1)
+        err = ERROR_FILENAME_EXCED_RANGE;
+    if (!err) err = ResolvePath(full, host);
+    if (err) {
+        SetLastError(err);
+        return INVALID_HANDLE_VALUE;
+    }
     while (host.size() > 1 && host.back() == '/') host.pop_back();
     DIR* dir = detail::Sys().opendir(host.c_str());
     if (!dir) {
         SetLastError(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno));
         return INVALID_HANDLE_VALUE;
     }
-    auto object = std::make_unique<FindObject>(dir, host, pattern, namesOnly, IsDriveRoot(folder));
-    const DWORD err = object->Next(data);
+    const bool driveRoot = full.size() == 3 && full[1] == ':';
+    auto object = std::make_unique<FindObject>(dir, host, pattern, namesOnly, driveRoot);
+    err = object->Next(data);
     if (err != ERROR_SUCCESS) {
         SetLastError(err == ERROR_NO_MORE_FILES ? ERROR_FILE_NOT_FOUND : err);
         return INVALID_HANDLE_VALUE;

@@ -143,6 +143,22 @@ DWORD ReadText(detail::RegistryDb& db, detail::KeyId key, const char* name, std:
     return err;
 }
 
+// The operations registered under another boot than bootId;
+// ERROR_FILE_NOT_FOUND when none are due.
+DWORD ReadDue(detail::RegistryDb& db, const std::string& bootId, std::string& data)
+{
+    detail::KeyId root = 0, key = 0;
+    DWORD err = db.RootKey(HKEY_LOCAL_MACHINE, root);
+    if (!err) err = db.FindKey(root, kSessionManager, key);
+    if (!err) err = ReadText(db, key, kOperationsValue, data);
+    if (err) return err;
+    std::string registeredUnder;
+    ReadText(db, key, kBootIdValue, registeredUnder);
+    const size_t zero = registeredUnder.find('\0');
+    if (zero != std::string::npos) registeredUnder.resize(zero);
+    return registeredUnder == bootId ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+}
+
 void OnPrefixFirstUse(const std::string& prefixDir)
 {
     detail::RestartResult result;
@@ -233,18 +249,17 @@ DWORD RunPendingFileOperations(const std::string& prefixDir, RestartResult& resu
     if (Sys().stat(dbPath.c_str(), &st) != 0) return ERROR_SUCCESS; // no registry, nothing pending
     RegistryDb* db = nullptr;
     if (const DWORD err = RegistryDb::Open(dbPath, db)) return err;
-    RegistryTransaction tx(*db);
-    if (const DWORD err = tx.error()) return err;
-    KeyId root = 0, key = 0;
-    DWORD err = db->RootKey(HKEY_LOCAL_MACHINE, root);
-    if (!err) err = db->FindKey(root, kSessionManager, key);
-    std::string data, bootId;
-    if (!err) err = ReadText(*db, key, kOperationsValue, data);
+    const std::string bootId = CurrentBootId();
+    std::string data;
+    // Looked at without the write lock first: nearly always nothing is due.
+    DWORD err = ReadDue(*db, bootId, data);
     if (err) return err == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : err;
-    ReadText(*db, key, kBootIdValue, bootId);
-    const size_t zero = bootId.find('\0');
-    if (zero != std::string::npos) bootId.resize(zero);
-    if (bootId == CurrentBootId()) return ERROR_SUCCESS;
+    RegistryTransaction tx(*db);
+    if ((err = tx.error())) return err;
+    if ((err = ReadDue(*db, bootId, data))) return err == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : err;
+    KeyId root = 0, key = 0;
+    db->RootKey(HKEY_LOCAL_MACHINE, root);
+    db->FindKey(root, kSessionManager, key);
     CarryOut(Decode(data), result);
     db->DeleteValue(key, kOperationsValue);
     db->DeleteValue(key, kBootIdValue);

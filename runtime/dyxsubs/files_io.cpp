@@ -72,6 +72,7 @@ std::string ReadFileToStr(const std::string& FileName)
 bool WriteStrToFile(const std::string& FileName, const std::string& Data)
 {
     try {
+        if (Data.size() > 0xFFFFFFFFu) return false; // one write takes at most 4 GiB - 1
         HandleGuard file{win32::CreateFileA(FileName.c_str(), win32::GENERIC_READ | win32::GENERIC_WRITE, 0, nullptr,
                                             win32::CREATE_ALWAYS, win32::FILE_ATTRIBUTE_NORMAL, nullptr)};
         if (file.handle == win32::INVALID_HANDLE_VALUE) return false;

@@ -131,4 +131,27 @@ TEST(FileIo, MySearchFileStopsQuietlyOnAnError)
     EXPECT_EQ(list.Count(), 2);
 }
 
+TEST(FileIo, LongNamesFailCleanly)
+{
+    TempPrefix env;
+    env.writeFile("C:\\f.txt", "data");
+    const std::string folder = "C:\\" + std::string(250, 'l');
+    const std::string name = folder + "\\" + std::string(20, 'n') + ".txt";
+    env.makeDir(folder); // the folder fits; names in it do not
+    EXPECT_FALSE(WriteStrToFile(name, "x"));
+    EXPECT_EQ(ReadFileToStr(name), "");
+    EXPECT_EQ(MyGetFileSize(name), 0u);
+    EXPECT_FALSE(MyCopyFile("C:\\f.txt", name));
+    EXPECT_EQ(MyCopyFile2("C:\\f.txt", name), "Failed to copy file.");
+    EXPECT_FALSE(MyRenameFile("C:\\f.txt", name));
+    EXPECT_EQ(env.readFile("C:\\f.txt"), "data");
+    CreateFullPath(name + "\\sub");
+    EXPECT_FALSE(env.exists(name));
+    TStringList* list = nullptr;
+    MySearchFile(folder + "\\" + std::string(20, '*'), list);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->Count(), 0);
+    delete list;
+}
+
 } // namespace

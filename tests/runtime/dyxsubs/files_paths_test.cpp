@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <atomic>
+#include <clocale>
 #include <cerrno>
 #include <filesystem>
 #include <thread>
@@ -34,6 +35,29 @@ TEST(FilePaths, ExtractFileBaseName)
     EXPECT_EQ(ExtractFileBaseName("a."), "a");
     EXPECT_EQ(ExtractFileBaseName("C:german.lang"), "german");
     EXPECT_EQ(ExtractFileBaseName(""), "");
+}
+
+TEST(FilePaths, SecondBytesOfDoubleByteCharactersAreNoDelimiters)
+{
+    // 0x81 0x5C is one character in GBK; its second byte is no backslash.
+    const char* previous = setlocale(LC_CTYPE, nullptr);
+    const std::string saved = previous ? previous : "C";
+    if (!setlocale(LC_CTYPE, "zh_CN.GBK") && !setlocale(LC_CTYPE, "zh_CN.gbk")) GTEST_SKIP() << "no GBK locale";
+    EXPECT_EQ(ExtractFileBaseName("C:\\x\\\x81\x5Cname.txt"), "\x81\x5Cname");
+    EXPECT_EQ(GetUpLevelPath("C:\\a\\\x81\x5C"), "C:\\a");
+    setlocale(LC_CTYPE, saved.c_str());
+}
+
+TEST(FilePaths, MultiByteNamesKeepTheirBytes)
+{
+    const char* previous = setlocale(LC_CTYPE, nullptr);
+    const std::string saved = previous ? previous : "C";
+    if (!setlocale(LC_CTYPE, "C.UTF-8") && !setlocale(LC_CTYPE, "en_US.UTF-8")) GTEST_SKIP() << "no UTF-8 locale";
+    EXPECT_EQ(ExtractFileBaseName("C:\\d\xC3\xA4\\\xC3\xA4rger.t\xC3\xA4t"), "\xC3\xA4rger");
+    EXPECT_EQ(GetUpLevelPath("C:\\\xC3\xA4\\b\\"), "C:\\\xC3\xA4");
+    // Bytes that form no character still split as single bytes.
+    EXPECT_EQ(ExtractFileBaseName("C:\\\xFF\\\xE4.lang"), "\xE4");
+    setlocale(LC_CTYPE, saved.c_str());
 }
 
 TEST(FilePaths, AppendSlashes)
