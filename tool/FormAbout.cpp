@@ -52,6 +52,7 @@ TfrmAbout::TfrmAbout()
     OKButton->setGeometry(111, 188, 75, 25);
     OKButton->setDefault(true);
     ui::Connect(OKButton, &QPushButton::clicked, this, [this] { accept(); });
+    vantrel::MoveCenter(this);
 }
 
 QLabel* TfrmAbout::AddLabel(const char* name, const QString& text, int left, int top)

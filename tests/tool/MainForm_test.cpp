@@ -126,6 +126,37 @@ TEST_F(StartupTest, ListsInFolderOrderAndLoadsTheFirst)
     EXPECT_TRUE(frmMain->txtUserLang->isEnabled());
 }
 
+TEST_F(StartupTest, UnreadableFirstFileIsReportedAndStartUpGoesOn)
+{
+    AddLanguageFile("de.lang", {{0, "Gut"}});
+    {
+        // Root reads any file, so opening the language file is made to fail.
+        win32::detail::ScopedSysCalls calls;
+        calls.table().open = [](const char* path, int flags, mode_t mode) {
+            if (std::string(path).ends_with("de.lang")) {
+                errno = EACCES;
+                return -1;
+            }
+            return win32::detail::RealSysCalls().open(path, flags, mode);
+        };
+        Start();
+    }
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, "Morlex");
+    EXPECT_EQ(boxes_[0].flags & win32::MB_ICONMASK, win32::MB_ICONERROR);
+    EXPECT_EQ(Caption(frmMain->lvLanguage), "Your Language:  <None>");
+    EXPECT_FALSE(frmMain->txtUserLang->isEnabled());
+    EXPECT_FALSE(frmMain->cmdLangModify->isEnabled());
+    EXPECT_EQ(Row(0)->text(2), "");
+    EXPECT_NE(frmAbout, nullptr);
+
+    // Listing again with a readable file makes the page editable again.
+    frmMain->LoadLanguageFileList(0, true, "");
+    EXPECT_TRUE(frmMain->txtUserLang->isEnabled());
+    EXPECT_EQ(Row(0)->text(2), "Gut");
+    EXPECT_EQ(frmMain->txtUserLang->text(), "Gut");
+}
+
 // ------------------------------------------------------------------ tree
 
 TEST_F(StartupTest, TreeRootCanBeNeitherSelectedNorCollapsed)
