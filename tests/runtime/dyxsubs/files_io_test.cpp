@@ -103,6 +103,13 @@ TEST(FileIo, MySearchFile)
     MySearchFile("C:\\LANGUAGE\\*.*", list);
     EXPECT_EQ(list->Text(), ".\r\n..\r\nFrench.LANG\r\ngerman.lang\r\nnotes.txt\r\n");
 
+    TStringList star;
+    TStringList* starList = &star;
+    MySearchFile("C:\\Language\\*", starList);
+    EXPECT_EQ(star.Count(), 5);
+    EXPECT_GE(star.IndexOf("."), 0);
+    EXPECT_GE(star.IndexOf(".."), 0);
+
     TStringList* none = nullptr;
     MySearchFile("C:\\Language\\*.xyz", none);
     ASSERT_NE(none, nullptr);

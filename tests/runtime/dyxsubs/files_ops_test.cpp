@@ -1,5 +1,7 @@
 #include "uDyxSubs.h"
 
+#include "classlib/Exceptions.h"
+
 #include "support/HeldOpen.h"
 #include "support/TempPrefix.h"
 #include "win32/errors.h"
@@ -369,6 +371,40 @@ TEST_F(MoveFileRebootTest, FailedRegistrationRemovesNothing)
     std::filesystem::remove(env_.prefix() + "/registry.db");
     Restart();
     EXPECT_EQ(env_.readFile("D:\\App\\x.dll"), "v1");
+}
+
+} // namespace
+
+namespace {
+
+// An error raised below a routine: caught by those that catch, passed on by the others.
+TEST(FileRoutines, ErrorsRaisedInsideAreCaughtOnlyWhereTheyShouldBe)
+{
+    TempPrefix env;
+    env.writeFile("C:\\f.txt", "data");
+    env.makeDir("C:\\d");
+    win32::detail::ScopedSysCalls guard;
+    guard.table().stat = [](const char*, struct stat*) -> int { throw vantrel::Exception("Disk gone"); };
+    guard.table().lstat = guard.table().stat;
+
+    EXPECT_EQ(MyDeleteFile2("C:\\f.txt"), "Disk gone");
+    EXPECT_FALSE(MyDeleteFile("C:\\f.txt"));
+    EXPECT_EQ(MyCopyFile2("C:\\f.txt", "C:\\g.txt"), "Disk gone");
+    EXPECT_FALSE(MyCopyFile("C:\\f.txt", "C:\\g.txt"));
+    EXPECT_FALSE(MyRenameFile("C:\\f.txt", "C:\\g.txt"));
+    EXPECT_NO_THROW(CreateFullPath("C:\\x\\y"));
+    EXPECT_NO_THROW(DeleteAllFile("C:\\d"));
+    EXPECT_FALSE(WriteStrToFile("C:\\f.txt", "x"));
+    EXPECT_EQ(ReadFileToStr("C:\\f.txt"), "");
+    TStringList* list = nullptr;
+    EXPECT_NO_THROW(MySearchFile("C:\\d\\*", list));
+    delete list;
+
+    EXPECT_THROW(MoveFileReboot("C:\\f.txt", "C:\\g.txt"), vantrel::Exception);
+    EXPECT_THROW(MyGetFileSize("C:\\f.txt"), vantrel::Exception);
+    guard.table().stat = win32::detail::RealSysCalls().stat;
+    guard.table().lstat = win32::detail::RealSysCalls().lstat;
+    EXPECT_EQ(env.readFile("C:\\f.txt"), "data");
 }
 
 } // namespace
