@@ -6,6 +6,7 @@
 
 #include <cfloat>
 #include <charconv>
+#include <string_view>
 
 namespace vantrel {
 
@@ -75,25 +76,36 @@ std::string ItemByIndex(const std::string& text, int32_t index, const std::strin
     return "";
 }
 
+std::string_view TrimView(std::string_view s)
+{
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= 32)
+        s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32)
+        s.remove_suffix(1);
+    return s;
+}
+
 std::string ItemValue(const std::string& text, const std::string& name, const std::string& delimiter)
 {
     if (text.empty() || name.empty())
         return "";
-    std::string rest = text;
+    // The rest is a view: passing over an item moves its start rather than
+    // copying the remainder, so long texts stay linear.
+    std::string_view rest = text;
     for (;;) {
-        const std::size_t p = Pos(delimiter, rest);
-        if (p == 1) {
-            rest.erase(0, 1);
+        const std::size_t at = delimiter.empty() ? std::string_view::npos : rest.find(delimiter);
+        if (at == 0) {
+            rest.remove_prefix(1);
             continue;
         }
-        const bool lastPass = p == 0;
-        const std::string item = lastPass ? rest : rest.substr(0, p - 1);
-        const std::size_t q = Pos("=", item);
-        if (q >= 2 && q != item.size() && item.compare(0, q - 1, name) == 0 && name.size() == q - 1)
-            return item.substr(q);
+        const bool lastPass = at == std::string_view::npos;
+        const std::string_view item = lastPass ? rest : rest.substr(0, at);
+        const std::size_t eq = item.find('=');
+        if (eq != std::string_view::npos && eq >= 1 && eq + 1 != item.size() && item.substr(0, eq) == name)
+            return std::string(item.substr(eq + 1));
         if (lastPass)
             return "";
-        rest = Trim(rest.substr(p));
+        rest = TrimView(rest.substr(at + 1));
     }
 }
 
