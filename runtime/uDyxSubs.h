@@ -20,7 +20,8 @@ namespace vantrel {
 
 /// Appends Len random letters A-Z to Result (which is not emptied first).
 VANTREL_EXPORT void CreateRandomStr(std::string& Result, int32_t Len);
-/// Seeds the process-wide generator behind CreateRandomStr.
+/// Seeds the process-wide generator behind CreateRandomStr; equal seeds give
+/// equal letters. Until a host seeds it, every run gives the same letters.
 VANTREL_EXPORT void SetRandomSeed(uint32_t Seed);
 /// Seeds the generator from the clock and the process id.
 VANTREL_EXPORT void Randomize();
@@ -32,11 +33,13 @@ VANTREL_EXPORT bool IsNumberic(const std::string& S);
 VANTREL_EXPORT bool IsHexNumber(const std::string& S);
 /// Value in exactly Width digits with leading zeros; empty for Value < 0 or Width <= 0.
 VANTREL_EXPORT std::string MyIntToStr0(int32_t Value, int32_t Width);
-/// Value with "," between groups of three digits.
+/// Value with "," between groups of three digits; a negative value has its
+/// "-" before the first digit ("-1,234").
 VANTREL_EXPORT std::string MyIntToStr(int32_t Value);
 /// The integer made of the digits and minus signs of S; 0 when that fails.
 VANTREL_EXPORT int32_t MyStrToInt(const std::string& S);
-/// Whole percentage of Part in Total, at most 99; 0 for a Total of 0.
+/// Whole percentage of Part in Total, at most 99; 0 for a Total of 0. A
+/// percentage below the 32-bit range gives -2147483648.
 VANTREL_EXPORT int32_t GetPercentValue(int32_t Part, int32_t Total);
 
 // ---------------------------------------------------------------------------
