@@ -224,28 +224,6 @@ TEST_F(CatalogTest, LinesOfACallersListCannotCarryLineBreaks)
     EXPECT_EQ(lang.GetMsgItem(2), "");
 }
 
-TEST_F(CatalogTest, BadInputParsesWithoutHarm)
-{
-    std::mt19937 rng(5);
-    std::string garbage(1 << 20, '\0');
-    for (auto& c : garbage) c = static_cast<char>(rng() % 256);
-    garbage[0] = '\x01';
-    for (size_t i = 1000; i + 6 < garbage.size(); i += 997) garbage.replace(i, 7, "\n[0042]");
-    Parse(garbage);
-    for (const auto& text : lang.MsgItems) EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos);
-
-    const std::string longText(1 << 20, 'x');
-    Parse("[0007] " + longText + "\r\n[0008] after");
-    EXPECT_EQ(lang.GetMsgItem(7), longText);
-    EXPECT_EQ(lang.GetMsgItem(8), "after");
-
-    std::string many;
-    for (int i = 0; i < 100000; ++i) many += "[" + MyIntToStr0(i % 500, 4) + "] line " + std::to_string(i) + "\n";
-    Parse(many);
-    EXPECT_EQ(lang.GetMsgItem(0), "line 99500");
-    EXPECT_EQ(lang.GetMsgItem(499), "line 99999");
-}
-
 TEST_F(CatalogTest, BuiltInTablesHoldTheSameIdsInPlainText)
 {
     ASSERT_EQ(detail::kBuiltinTableCount, 3);
@@ -379,6 +357,32 @@ TEST_F(CatalogFileTest, ANulByteEndsTheReadableText)
     EXPECT_EQ(lang.GetMsgItem(1), "one");
     EXPECT_EQ(lang.GetMsgItem(2), "t");
     EXPECT_EQ(lang.GetMsgItem(3), "");
+}
+
+TEST_F(CatalogFileTest, BadFilesLoadWithoutHarm)
+{
+    std::mt19937 rng(5);
+    std::string garbage(1 << 20, '\0');
+    for (auto& c : garbage) c = static_cast<char>(rng() % 255 + 1);
+    for (size_t i = 1000; i + 6 < garbage.size(); i += 997) garbage.replace(i, 7, "\n[0042]");
+    Write("garbage.lang", garbage);
+    EXPECT_TRUE(lang.LoadFromFile("garbage.lang"));
+    for (const auto& text : lang.MsgItems) EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos);
+    EXPECT_FALSE(lang.GetMsgItem(42).empty());
+
+    const std::string longText(1 << 20, 'x');
+    Write("long.lang", "[0007] " + longText + "\r\n[0008] after");
+    EXPECT_TRUE(lang.LoadFromFile("long.lang"));
+    EXPECT_EQ(lang.GetMsgItem(7), longText);
+    EXPECT_EQ(lang.GetMsgItem(8), "after");
+
+    std::string many;
+    for (int i = 0; i < 100000; ++i) many += "[" + MyIntToStr0(i % 500, 4) + "] line " + std::to_string(i) + "\r\n";
+    Write("many.lang", many);
+    EXPECT_TRUE(lang.LoadFromFile("many.lang"));
+    EXPECT_EQ(lang.GetMsgItem(0), "line 99500");
+    EXPECT_EQ(lang.GetMsgItem(499), "line 99999");
+    EXPECT_FALSE(lang.IsDirty());
 }
 
 TEST_F(CatalogFileTest, AFileLoadsAsTheLinesOfAStringList)
