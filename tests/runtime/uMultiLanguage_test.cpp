@@ -107,15 +107,6 @@ protected:
 
 } // namespace
 
-TEST_F(CatalogTest, NewCatalogIsEmptyAndClean)
-{
-    EXPECT_EQ(lang.GetMaxMsgId(), 500);
-    EXPECT_EQ(lang.MsgItems.size(), 501u);
-    for (const auto& text : lang.MsgItems) EXPECT_TRUE(text.empty());
-    EXPECT_FALSE(lang.IsDirty());
-    EXPECT_TRUE(lang.FileName.empty());
-}
-
 TEST_F(CatalogTest, IdsOutsideTheRangeReadEmptyAndAreIgnoredOnWrite)
 {
     lang.SetMsgItem(500, "Last");

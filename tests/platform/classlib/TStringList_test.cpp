@@ -50,37 +50,6 @@ TEST(TStringListText, TextEndsEveryLineWithCrLf)
     EXPECT_EQ(list.Text(), "a\r\n\r\n");
 }
 
-TEST(TStringListSorted, KeepsOrderIgnoringCaseAndAppliesDuplicates)
-{
-    TStringList list;
-    list.SetSorted(true);
-    for (const char* s : {"b", "A", "c", "a"}) list.Add(s);
-    EXPECT_EQ(LinesOf(list), (Lines{"A", "b", "c"}));
-    EXPECT_EQ(list.IndexOf("B"), 1);
-    int32_t index = -1;
-    EXPECT_FALSE(list.Find("bb", index));
-    EXPECT_EQ(index, 2);
-    list.SetDuplicates(TDuplicates::dupAccept);
-    list.Add("C");
-    EXPECT_EQ(list.Count(), 4);
-    list.SetDuplicates(TDuplicates::dupError);
-    EXPECT_THROW(list.Add("a"), EStringListError);
-    EXPECT_THROW(list.Insert(0, "x"), EStringListError);
-}
-
-TEST(TStringListIndex, OutOfBoundsRaises)
-{
-    TStringList list;
-    list.Add("a");
-    EXPECT_THROW(list[1], EStringListError);
-    EXPECT_THROW(list[-1], EStringListError);
-    EXPECT_THROW(list.Delete(1), EStringListError);
-    EXPECT_THROW(list.Insert(2, "x"), EStringListError);
-    list.Insert(1, "b");
-    list.Put(0, "z");
-    EXPECT_EQ(LinesOf(list), (Lines{"z", "b"}));
-}
-
 TEST(TStringListFile, SavesAndLoadsThroughTheLayer)
 {
     vantrel_test::TempPrefix env;
