@@ -120,19 +120,35 @@ std::string TempNameBeside(const std::string& target)
 
 // ---- attributes -----------------------------------------------------------
 
-DWORD ApplyAttributes(const std::string& host, const struct stat& st, DWORD attributes)
+DWORD ChangeMode(const std::string& host, const struct stat& st, bool readOnly)
 {
-    const bool readOnly = attributes & FILE_ATTRIBUTE_READONLY;
     mode_t mode = st.st_mode & 07777;
     mode = readOnly ? (mode & ~kWriteBits) : (mode | (IsReadOnly(st) ? S_IWUSR : 0));
     if (mode != (st.st_mode & 07777) && detail::Sys().chmod(host.c_str(), mode) != 0)
         return detail::HostPathError(errno, host);
+    return ERROR_SUCCESS;
+}
+
+DWORD StoreBits(const std::string& host, DWORD attributes)
+{
     const DWORD stored = attributes & detail::kDosAttribBits;
     const int err = detail::WriteDosAttrib(host, stored);
     // Without extended attributes only the read-only flag can be kept.
-    if (err != 0 && !((err == ENOTSUP || err == EOPNOTSUPP) && stored == 0))
-        return ErrorFromErrno(err);
+    if (err != 0 && !((err == ENOTSUP || err == EOPNOTSUPP) && stored == 0)) return ErrorFromErrno(err);
     return ERROR_SUCCESS;
+}
+
+// The stored bits are written while the file is still writable: a user may
+// not change the extended attributes of a file without write permission.
+DWORD ApplyAttributes(const std::string& host, const struct stat& st, DWORD attributes)
+{
+    const bool readOnly = attributes & FILE_ATTRIBUTE_READONLY;
+    if (readOnly) {
+        if (const DWORD err = StoreBits(host, attributes)) return err;
+        return ChangeMode(host, st, true);
+    }
+    if (const DWORD err = ChangeMode(host, st, false)) return err;
+    return StoreBits(host, attributes);
 }
 
 // ---- copying --------------------------------------------------------------
