@@ -188,19 +188,21 @@ DWORD CheckCopyTarget(const std::string& target, const struct stat& source, bool
     return LockAlone(target, holder);
 }
 
+// The stored bits go on before the permission bits, which may take the
+// write permission away.
 DWORD FillCopy(int from, const struct stat& st, const std::string& source, const std::string& temp, int to)
 {
     DWORD err = CopyBytes(from, to);
+    if (!err) {
+        const detail::DosAttrib attrs = detail::ReadDosAttrib(source);
+        if (attrs.supported && attrs.bits) detail::WriteDosAttrib(temp, attrs.bits);
+    }
     if (!err && detail::Sys().fchmod(to, st.st_mode & 07777) != 0) err = ErrorFromErrno(errno);
     if (!err) {
         const timespec times[2] = {st.st_atim, st.st_mtim};
         if (detail::Sys().futimens(to, times) != 0) err = ErrorFromErrno(errno);
     }
     if (!err && detail::Sys().fsync(to) != 0) err = ErrorFromErrno(errno);
-    if (!err) {
-        const detail::DosAttrib attrs = detail::ReadDosAttrib(source);
-        if (attrs.supported && attrs.bits) detail::WriteDosAttrib(temp, attrs.bits);
-    }
     return err;
 }
 
