@@ -1,6 +1,7 @@
 #include "ui/InputPrompt.h"
 
 #include "ui/Application.h"
+#include "ui/WindowTitle.h"
 
 #include <QDialog>
 #include <QHBoxLayout>
@@ -30,9 +31,11 @@ QString Local(const std::string& text) { return QString::fromLocal8Bit(text.c_st
 std::optional<std::string> ShowPrompt(const InputPromptRequest& request)
 {
     QDialog dialog(QApplication::activeWindow());
-    dialog.setWindowTitle(Local(request.caption));
+    dialog.setWindowTitle(LiteralWindowTitle(request.caption));
     auto* layout = new QVBoxLayout(&dialog);
-    auto* label = new QLabel(Local(request.prompt), &dialog);
+    auto* label = new QLabel(&dialog);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(Local(request.prompt));
     auto* edit = new QLineEdit(&dialog);
     edit->setObjectName("edit");
     const QString value = Local(request.value);

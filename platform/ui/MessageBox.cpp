@@ -1,6 +1,7 @@
 #include "ui/MessageBox.h"
 
 #include "ui/Application.h"
+#include "ui/WindowTitle.h"
 #include "win32/errors.h"
 
 #include <QMessageBox>
@@ -51,8 +52,10 @@ int ShowBox(const MessageBoxRequest& request)
 {
     const std::vector<int> ids = ButtonsOf(request.flags);
     QMessageBox box(WidgetOf(request.owner));
+    // The system box shows its text as written, never as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(QString::fromLocal8Bit(request.text.c_str()));
-    box.setWindowTitle(QString::fromLocal8Bit(request.caption.c_str()));
+    box.setWindowTitle(LiteralWindowTitle(request.caption));
     box.setIcon(IconOf(request.flags));
 
     // One role for all keeps the system's order under every button layout,

@@ -19,8 +19,9 @@ namespace win32 {
 /// IDCANCEL when the box has a Cancel button, IDOK for a lone OK, and do
 /// nothing for MB_YESNO and MB_ABORTRETRYIGNORE. owner is a handle from
 /// ui::HandleOf; the box is modal to the application either way, and an
-/// unknown handle shows the box without owner. A null caption gives "Error",
-/// a null text an empty one.
+/// unknown handle shows the box without owner. Text and caption show as
+/// written, never as markup. A null caption gives "Error", a null text an
+/// empty one.
 /// Returns 0 (last error ERROR_INVALID_MSGBOX_STYLE) for another button set,
 /// and 0 when no box can be shown: no application object is possible, or
 /// the call comes from a thread other than the toolkit's.

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -23,7 +24,8 @@ protected:
     void TearDown() override { ui::SetInputPromptAnswerer({}); }
 
     // Runs InputQuery on a real dialog; act gets the dialog and its edit box.
-    bool Ask(std::string& value, std::function<void(QDialog*, QLineEdit*)> act)
+    bool Ask(std::string& value, std::function<void(QDialog*, QLineEdit*)> act, const std::string& caption = "Rename",
+             const std::string& prompt = "PLease input new file name:")
     {
         QTimer::singleShot(0, [act] {
             auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
@@ -33,7 +35,7 @@ protected:
             act(dialog, edit);
             if (dialog->isVisible()) dialog->reject();
         });
-        return ui::InputQuery("Rename", "PLease input new file name:", value);
+        return ui::InputQuery(caption, prompt, value);
     }
 };
 
@@ -78,6 +80,22 @@ TEST_F(InputPromptTest, DialogOpensWithTextSelectedAndEnterTakesTheEditedText)
     });
     EXPECT_TRUE(ok);
     EXPECT_EQ(value, "new.lang ");
+}
+
+TEST_F(InputPromptTest, CaptionAndPromptShowAsWrittenNotAsMarkup)
+{
+    std::string value;
+    Ask(
+        value,
+        [](QDialog* dialog, QLineEdit*) {
+            auto* label = dialog->findChild<QLabel*>();
+            ASSERT_NE(label, nullptr);
+            EXPECT_EQ(label->text(), "<i>New</i> name:");
+            EXPECT_EQ(label->textFormat(), Qt::PlainText);
+            ASSERT_NE(dialog->windowHandle(), nullptr);
+            EXPECT_EQ(dialog->windowHandle()->title(), "Rename [*]");
+        },
+        "Rename [*]", "<i>New</i> name:");
 }
 
 TEST_F(InputPromptTest, EscapeCancelsAndKeepsTheValue)

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 
 #include <unistd.h>
 
@@ -45,7 +46,8 @@ protected:
     void TearDown() override { ui::SetMessageBoxAnswerer({}); }
 
     // Shows a real box and lets inspect act on it once it is up.
-    int ShowReal(UINT flags, std::function<void(QMessageBox*)> inspect, HWND owner = 0)
+    int ShowReal(UINT flags, std::function<void(QMessageBox*)> inspect, HWND owner = 0, const char* text = "Text",
+                 const char* caption = "Caption")
     {
         QTimer::singleShot(0, [inspect] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -53,7 +55,7 @@ protected:
             inspect(box);
             if (box->isVisible()) box->buttons().front()->click();
         });
-        return MessageBoxA(owner, "Text", "Caption", flags);
+        return MessageBoxA(owner, text, caption, flags);
     }
 };
 
@@ -150,6 +152,21 @@ TEST_F(MessageBoxTest, RealBoxTextCaptionIconAndDefaultButton)
             });
         }
     }
+}
+
+TEST_F(MessageBoxTest, RealBoxShowsTextAndCaptionAsWrittenNotAsMarkup)
+{
+    const char* text = "Delete <b>x.lang</b>?<br>&amp; more";
+    const char* caption = "File [*] error [*][*]";
+    ShowReal(
+        MB_OK,
+        [&](QMessageBox* box) {
+            EXPECT_EQ(box->text(), text);
+            EXPECT_EQ(box->textFormat(), Qt::PlainText);
+            ASSERT_NE(box->windowHandle(), nullptr);
+            EXPECT_EQ(box->windowHandle()->title(), caption);
+        },
+        0, text, caption);
 }
 
 TEST_F(MessageBoxTest, EscapeAndCloseActAsTheSystemBox)
