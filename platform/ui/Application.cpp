@@ -114,6 +114,10 @@ std::string Title()
         std::lock_guard lock(gTitleMutex);
         if (gTitleSet) return gTitle;
     }
+    // A Qt host names itself to the user by its display name, which falls
+    // back on the application name.
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return QGuiApplication::applicationDisplayName().toLocal8Bit().toStdString();
     if (QCoreApplication::instance()) return QCoreApplication::applicationName().toLocal8Bit().toStdString();
     return {};
 }

@@ -29,7 +29,8 @@ public:
 };
 
 /// The application's title: the caption of every message box given none and
-/// of the error report. Until a title is set, the Qt application name.
+/// of the error report. Until a title is set, the Qt application's display
+/// name (by default its application name), so a Qt host's boxes bear its own.
 void SetTitle(const std::string& title);
 std::string Title();
 

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <stdexcept>
 #include <vector>
 
@@ -68,6 +70,23 @@ TEST(ErrorReportText, AddsFullStopOnlyAfterCharactersAboveTheFullStop)
     EXPECT_EQ(ui::ErrorReportText("ends in blank "), "ends in blank ");
     EXPECT_EQ(ui::ErrorReportText("caf\xe9"), "caf\xe9.");  // a byte above 127 counts as greater
     EXPECT_EQ(ui::ErrorReportText(""), "");
+}
+
+// In a fresh process, where no title has been set yet: a Qt host's boxes
+// bear the name it shows its users.
+TEST(ApplicationTitle, UntilSetItIsTheQtDisplayName)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            QCoreApplication::setApplicationName("host");
+            const bool byName = ui::EnsureApplication() != nullptr && ui::Title() == "host";
+            QGuiApplication::setApplicationDisplayName("Host Program");
+            const bool byDisplayName = ui::Title() == "Host Program";
+            ui::SetTitle("Morlex");
+            _exit(byName && byDisplayName && ui::Title() == "Morlex" ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(ErrorReportTest, ExceptionInConnectedMemberHandlerIsReportedAndProgramGoesOn)
