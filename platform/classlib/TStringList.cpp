@@ -155,11 +155,14 @@ void TStringList::SetText(const std::string& text)
     while (p < end) {
         const char* start = p;
         while (p < end && *p != '\r' && *p != '\n') ++p;
-        items_.emplace_back(start, p);
+        // A sorted list takes each line as Add does, so Duplicates holds.
+        if (sorted_)
+            Add(std::string(start, p));
+        else
+            items_.emplace_back(start, p);
         if (p < end && *p == '\r') ++p;
         if (p < end && *p == '\n') ++p;
     }
-    if (sorted_) Sort();
 }
 
 void TStringList::LoadFromFile(const std::string& fileName)

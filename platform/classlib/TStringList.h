@@ -17,7 +17,8 @@ public:
     virtual ~TStringList() = default;
 
     /// Adds a line; a sorted list inserts it in order and applies Duplicates.
-    /// Returns its index, or -1 when a duplicate was ignored.
+    /// Returns its index; for an ignored duplicate, the index of the line
+    /// already there.
     int32_t Add(const std::string& s);
     void Insert(int32_t index, const std::string& s);
     void Delete(int32_t index);
@@ -35,7 +36,8 @@ public:
 
     /// Every line followed by CR LF.
     std::string Text() const;
-    /// Replaces the lines by those of text, split at CR LF, CR or LF; a NUL ends the text.
+    /// Replaces the lines by those of text, split at CR LF, CR or LF; a NUL
+    /// ends the text. A sorted list adds each line as Add does.
     void SetText(const std::string& text);
 
     bool Sorted() const { return sorted_; }

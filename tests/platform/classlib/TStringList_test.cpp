@@ -50,6 +50,18 @@ TEST(TStringListText, TextEndsEveryLineWithCrLf)
     EXPECT_EQ(list.Text(), "a\r\n\r\n");
 }
 
+TEST(TStringListSorted, TextIsAddedLineByLineApplyingDuplicates)
+{
+    TStringList list;
+    list.SetSorted(true);
+    list.SetText("b\r\na\nB\rc\r\na");
+    EXPECT_EQ(LinesOf(list), (Lines{"a", "b", "c"}));
+    EXPECT_EQ(list.Add("C"), 2); // an ignored duplicate gives the index of the line there
+    list.SetDuplicates(TDuplicates::dupAccept);
+    list.SetText("b\na\nb");
+    EXPECT_EQ(LinesOf(list), (Lines{"a", "b", "b"}));
+}
+
 TEST(TStringListFile, SavesAndLoadsThroughTheLayer)
 {
     vantrel_test::TempPrefix env;
