@@ -36,16 +36,20 @@ bool IsBlankChar(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 bool IsBlankText(const std::string& s) { return std::all_of(s.begin(), s.end(), IsBlankChar); }
 
+bool BreaksLine(char c) { return c == '\r' || c == '\n' || c == '\0'; }
+
 // A message text is one line: a line break would start a new line, and so
-// possibly a new message, in the language file.
+// possibly a new message, in the language file, and a NUL byte would end
+// what a reader takes of the file.
 void AppendOneLine(std::string& out, std::string_view text)
 {
     const size_t start = out.size();
     out.append(text);
-    if (std::memchr(text.data(), '\r', text.size()) == nullptr && std::memchr(text.data(), '\n', text.size()) == nullptr)
+    if (std::memchr(text.data(), '\r', text.size()) == nullptr && std::memchr(text.data(), '\n', text.size()) == nullptr &&
+        std::memchr(text.data(), '\0', text.size()) == nullptr)
         return;
     for (size_t i = start; i < out.size(); ++i)
-        if (out[i] == '\r' || out[i] == '\n') out[i] = ' ';
+        if (BreaksLine(out[i])) out[i] = ' ';
 }
 
 bool IsDigits4(const char* p)

@@ -36,8 +36,8 @@ public:
     int32_t GetMaxMsgId() const;
     /// The text of Id; "" for an id outside 0 to 500.
     std::string GetMsgItem(int32_t Id) const;
-    /// Stores Text for an id in 0 to 500 (each CR and LF becomes a blank)
-    /// and sets Dirty; any other id is ignored.
+    /// Stores Text for an id in 0 to 500 (each CR, LF and NUL becomes a
+    /// blank) and sets Dirty; any other id is ignored.
     void SetMsgItem(int32_t Id, const std::string& Text);
     /// Clears the catalog as ClearMessage does, then stores the text of
     /// every line "[nnnn]text" whose four-character id field is an integer

@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     size_t total = 0;
     for (const std::string& item : lang.MsgItems) {
         // A stored text is one line and never starts with a blank.
-        if (item.find_first_of("\r\n") != std::string::npos) std::abort();
+        if (item.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) std::abort();
         if (!item.empty() && static_cast<unsigned char>(item[0]) <= 32) std::abort();
         total += item.size();
     }

@@ -133,6 +133,8 @@ TEST_F(CatalogTest, LineBreaksInATextAreStoredAsBlanks)
 {
     lang.SetMsgItem(4, "a\r\n[0005] injected\rb\nc");
     EXPECT_EQ(lang.GetMsgItem(4), "a  [0005] injected b c");
+    lang.SetMsgItem(6, "x\0y"s);
+    EXPECT_EQ(lang.GetMsgItem(6), "x y");
 }
 
 TEST_F(CatalogTest, ClearMessageKeepsId500AndMarksDirty)
@@ -210,9 +212,11 @@ TEST_F(CatalogTest, LinesOfACallersListCannotCarryLineBreaks)
 {
     TStringList list;
     list.Add("[0001] a\r\n[0002] b");
+    list.Add("[0003] c\0d"s);
     ASSERT_TRUE(lang.LoadLanguageFromStringList(&list));
     EXPECT_EQ(lang.GetMsgItem(1), "a  [0002] b");
     EXPECT_EQ(lang.GetMsgItem(2), "");
+    EXPECT_EQ(lang.GetMsgItem(3), "c d");
 }
 
 TEST_F(CatalogTest, BuiltInTablesHoldTheSameIdsInPlainText)
@@ -296,6 +300,18 @@ TEST_F(CatalogFileTest, DirectlyStoredLineBreaksCannotInjectLines)
     lang.MsgItems[1] = "a\r\n[0002] injected";
     lang.SaveToFile("a.lang");
     EXPECT_EQ(Read("a.lang"), kHeader + "[0001] a  [0002] injected\r\n");
+}
+
+TEST_F(CatalogFileTest, ANulInATextCannotHideTheLaterMessages)
+{
+    lang.MsgItems[1] = "a\0b"s;
+    lang.SetMsgItem(2, "c\0d"s);
+    lang.SetMsgItem(3, "three");
+    lang.SaveToFile("a.lang");
+    EXPECT_EQ(Read("a.lang"), kHeader + "[0001] a b\r\n[0002] c d\r\n[0003] three\r\n");
+    TMultiLang back;
+    ASSERT_TRUE(back.LoadFromFile("a.lang"));
+    EXPECT_EQ(back.GetMsgItem(3), "three");
 }
 
 TEST_F(CatalogFileTest, SaveWithoutAnyNameWritesNothing)
