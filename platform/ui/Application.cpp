@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <mutex>
 
@@ -119,7 +120,9 @@ std::string Title()
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return QGuiApplication::applicationDisplayName().toLocal8Bit().toStdString();
     if (QCoreApplication::instance()) return QCoreApplication::applicationName().toLocal8Bit().toStdString();
-    return {};
+    // Before the layer makes its application object: the name that object
+    // will report, so that every box of a host bears the same title.
+    return program_invocation_short_name;
 }
 
 QApplication* EnsureApplication()
@@ -128,9 +131,9 @@ QApplication* EnsureApplication()
     if (QCoreApplication::instance() || !DisplayReachable()) return nullptr;
     // A host that is not a Qt program still gets its boxes: the layer makes
     // the application object once and keeps it for the rest of the process.
+    // Named after the host's program, as Qt names a program of its own.
     static int argc = 1;
-    static char name[] = "vantrel";
-    static char* argv[] = {name, nullptr};
+    static char* argv[] = {program_invocation_name, nullptr};
     static Application* app = new Application(argc, argv);
     return app;
 }

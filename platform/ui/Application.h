@@ -30,7 +30,9 @@ public:
 
 /// The application's title: the caption of every message box given none and
 /// of the error report. Until a title is set, the Qt application's display
-/// name (by default its application name), so a Qt host's boxes bear its own.
+/// name (by default its application name), so a Qt host's boxes bear its own;
+/// before there is an application object, the program file's name, which is
+/// the name of the one EnsureApplication makes.
 void SetTitle(const std::string& title);
 std::string Title();
 

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <unistd.h>
 
 #include <stdexcept>
@@ -72,11 +73,20 @@ TEST(ErrorReportText, AddsFullStopOnlyAfterCharactersAboveTheFullStop)
     EXPECT_EQ(ui::ErrorReportText(""), "");
 }
 
-// In a fresh process, where no title has been set yet: a Qt host's boxes
-// bear the name it shows its users.
-TEST(ApplicationTitle, UntilSetItIsTheQtDisplayName)
+// In a fresh process, where no title has been set yet: a host's boxes bear
+// its program's name, the same before and after the layer makes its
+// application object, and a Qt host's the name it shows its users.
+TEST(ApplicationTitle, UntilSetItIsTheProgramOrQtDisplayName)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            const std::string program = program_invocation_short_name;
+            const bool before = ui::Title() == program;
+            const bool after = ui::EnsureApplication() != nullptr && ui::Title() == program;
+            _exit(before && after ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
     EXPECT_EXIT(
         {
             QCoreApplication::setApplicationName("host");
