@@ -52,9 +52,11 @@ int ShowBox(const MessageBoxRequest& request)
 {
     const std::vector<int> ids = ButtonsOf(request.flags);
     QMessageBox box(WidgetOf(request.owner));
-    // The system box shows its text as written, never as markup.
+    // The system box shows its text as written, never as markup, and breaks
+    // the line at a lone CR as well, which the toolkit would not.
     box.setTextFormat(Qt::PlainText);
-    box.setText(QString::fromLocal8Bit(request.text.c_str()));
+    QString text = QString::fromLocal8Bit(request.text.c_str());
+    box.setText(text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n'));
     box.setWindowTitle(LiteralWindowTitle(request.caption));
     box.setIcon(IconOf(request.flags));
 

@@ -20,8 +20,8 @@ namespace win32 {
 /// nothing for MB_YESNO and MB_ABORTRETRYIGNORE. owner is a handle from
 /// ui::HandleOf; the box is modal to the application either way, and an
 /// unknown handle shows the box without owner. Text and caption show as
-/// written, never as markup. A null caption gives "Error", a null text an
-/// empty one.
+/// written, never as markup; CR LF, a lone CR and a lone LF each break the
+/// text's line. A null caption gives "Error", a null text an empty one.
 /// Returns 0 (last error ERROR_INVALID_MSGBOX_STYLE) for another button set,
 /// and 0 when no box can be shown: no application object is possible, or
 /// the call comes from a thread other than the toolkit's.

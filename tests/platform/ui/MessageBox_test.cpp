@@ -167,6 +167,11 @@ TEST_F(MessageBoxTest, RealBoxShowsTextAndCaptionAsWrittenNotAsMarkup)
             EXPECT_EQ(box->windowHandle()->title(), caption);
         },
         0, text, caption);
+
+    // CR LF, a lone CR and a lone LF each break the line.
+    ShowReal(
+        MB_OK, [](QMessageBox* box) { EXPECT_EQ(box->text(), "one\ntwo\nthree\nfour"); }, 0,
+        "one\r\ntwo\rthree\nfour");
 }
 
 TEST_F(MessageBoxTest, EscapeAndCloseActAsTheSystemBox)
