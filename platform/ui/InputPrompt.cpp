@@ -1,5 +1,6 @@
 #include "ui/InputPrompt.h"
 
+#include "ui/AnswererSlot.h"
 #include "ui/Application.h"
 #include "ui/WindowTitle.h"
 
@@ -12,19 +13,13 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <mutex>
 
 namespace ui {
 namespace {
 
-std::mutex gAnswererMutex;
-InputPromptAnswerer gAnswerer;
+detail::AnswererSlot<InputPromptAnswerer> gAnswerer;
 
-InputPromptAnswerer CurrentAnswerer()
-{
-    std::lock_guard lock(gAnswererMutex);
-    return gAnswerer;
-}
+InputPromptAnswerer CurrentAnswerer() { return gAnswerer.Get(); }
 
 QString Local(const std::string& text) { return QString::fromLocal8Bit(text.c_str()); }
 
@@ -82,8 +77,7 @@ bool InputQuery(const std::string& caption, const std::string& prompt, std::stri
 
 void SetInputPromptAnswerer(InputPromptAnswerer answerer)
 {
-    std::lock_guard lock(gAnswererMutex);
-    gAnswerer = std::move(answerer);
+    gAnswerer.Set(std::move(answerer));
 }
 
 } // namespace ui

@@ -1,5 +1,6 @@
 #include "ui/MessageBox.h"
 
+#include "ui/AnswererSlot.h"
 #include "ui/Application.h"
 #include "ui/WindowTitle.h"
 #include "win32/errors.h"
@@ -9,19 +10,13 @@
 #include <QThread>
 
 #include <map>
-#include <mutex>
 
 namespace ui {
 namespace {
 
-std::mutex gAnswererMutex;
-MessageBoxAnswerer gAnswerer;
+detail::AnswererSlot<MessageBoxAnswerer> gAnswerer;
 
-MessageBoxAnswerer CurrentAnswerer()
-{
-    std::lock_guard lock(gAnswererMutex);
-    return gAnswerer;
-}
+MessageBoxAnswerer CurrentAnswerer() { return gAnswerer.Get(); }
 
 const char* ButtonText(int id)
 {
@@ -86,8 +81,7 @@ int ShowBox(const MessageBoxRequest& request)
 
 void SetMessageBoxAnswerer(MessageBoxAnswerer answerer)
 {
-    std::lock_guard lock(gAnswererMutex);
-    gAnswerer = std::move(answerer);
+    gAnswerer.Set(std::move(answerer));
 }
 
 std::vector<int> ButtonsOf(win32::UINT flags)
