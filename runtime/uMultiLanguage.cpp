@@ -52,19 +52,17 @@ void AppendOneLine(std::string& out, std::string_view text)
         if (BreaksLine(out[i])) out[i] = ' ';
 }
 
-bool IsDigits4(const char* p)
-{
-    return std::all_of(p, p + 4, [](char c) { return c >= '0' && c <= '9'; });
-}
+bool IsDigit(char c) { return static_cast<unsigned>(static_cast<unsigned char>(c) - '0') <= 9; }
 
 // The id of a message line "[nnnn]...", or -1 when the line carries none.
 int32_t MessageLineId(std::string_view line)
 {
     if (line.size() < 6 || line[0] != '[' || line[5] != ']') return -1;
     int32_t id = -1;
+    const char* d = line.data() + 1;
     // Four plain digits are by far the most common id field.
-    if (IsDigits4(line.data() + 1))
-        id = (line[1] - '0') * 1000 + (line[2] - '0') * 100 + (line[3] - '0') * 10 + (line[4] - '0');
+    if (IsDigit(d[0]) && IsDigit(d[1]) && IsDigit(d[2]) && IsDigit(d[3]))
+        id = (d[0] - '0') * 1000 + (d[1] - '0') * 100 + (d[2] - '0') * 10 + (d[3] - '0');
     else if (!detail::ParseIntegerText(line.substr(1, 4), id))
         return -1;
     return id >= 0 && id <= kMaxMsgId ? id : -1;
@@ -73,18 +71,19 @@ int32_t MessageLineId(std::string_view line)
 // Stores the message of a line, when it carries one, without its leading
 // blanks; the text's buffer is reused. Lines split from a text hold no line
 // break; lines of a caller's list may.
-void StoreMessageLine(std::array<std::string, 501>& items, std::string_view line, bool mayHoldBreaks)
+template <bool MayHoldBreaks>
+inline void StoreMessageLine(std::array<std::string, 501>& items, std::string_view line)
 {
     const int32_t id = MessageLineId(line);
     if (id < 0) return;
     size_t i = 6;
     while (i < line.size() && IsBlankChar(line[i])) ++i;
     std::string& item = items[static_cast<size_t>(id)];
-    if (mayHoldBreaks) {
+    if constexpr (MayHoldBreaks) {
         item.clear();
         AppendOneLine(item, line.substr(i));
     } else {
-        item.assign(line.substr(i));
+        item.assign(line.data() + i, line.size() - i);
     }
 }
 
@@ -120,16 +119,20 @@ FileBytes ReadWholeFile(win32::HANDLE h)
     FileBytes bytes;
     size_t capacity = 65536;
     bytes.data.reset(new char[capacity]);
-    for (win32::DWORD got = 1; got > 0; bytes.size += got) {
+    for (;;) {
         if (bytes.size == capacity) {
             std::unique_ptr<char[]> larger(new char[capacity * 2]);
             std::memcpy(larger.get(), bytes.data.get(), bytes.size);
             bytes.data = std::move(larger);
             capacity *= 2;
         }
-        ReadOrRaise(h, bytes.data.get() + bytes.size, capacity - bytes.size, got);
+        win32::DWORD got = 0;
+        const size_t room = std::min<size_t>(capacity - bytes.size, 1u << 30);
+        ReadOrRaise(h, bytes.data.get() + bytes.size, room, got);
+        bytes.size += got;
+        // A read stops short only at the end of the file: no need to ask again.
+        if (got < room) return bytes;
     }
-    return bytes;
 }
 
 // Empties ids 0 to 499, then stores the messages of the lines of text.
@@ -137,7 +140,7 @@ bool ParseLanguageText(TMultiLang& lang, std::string_view text)
 {
     lang.ClearMessage();
     try {
-        detail::ForEachLine(text, [&lang](std::string_view line) { StoreMessageLine(lang.MsgItems, line, false); });
+        detail::ForEachLine(text, [&lang](std::string_view line) { StoreMessageLine<false>(lang.MsgItems, line); });
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -212,7 +215,7 @@ bool TMultiLang::LoadLanguageFromStringList(const TStringList* List)
     ClearMessage();
     if (List == nullptr) return false;
     try {
-        for (int32_t i = 0; i < List->Count(); ++i) StoreMessageLine(MsgItems, (*List)[i], true);
+        for (int32_t i = 0; i < List->Count(); ++i) StoreMessageLine<true>(MsgItems, (*List)[i]);
     } catch (const std::bad_alloc&) {
         return false;
     }

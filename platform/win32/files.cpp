@@ -15,11 +15,12 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <typeinfo>
 
 namespace win32 {
 namespace {
 
-class FileObject : public detail::HandleObject {
+class FileObject final : public detail::HandleObject {
 public:
     FileObject(int fd, DWORD access, std::string hostPath)
         : fd_(fd), access_(access), hostPath_(std::move(hostPath)) {}
@@ -100,11 +101,12 @@ int OpenFlags(DWORD access, DWORD disposition)
     return flags;
 }
 
-// What the disposition and the existing file allow before anything is opened.
-DWORD CheckExisting(const std::string& host, DWORD access, DWORD disposition, bool& exists)
+// What the disposition and the existing file allow before anything is opened;
+// st is the file's status when known is set (the path look-up had it).
+DWORD CheckExisting(const std::string& host, DWORD access, DWORD disposition, struct stat& st, bool known,
+                    bool& exists)
 {
-    struct stat st{};
-    exists = detail::Sys().stat(host.c_str(), &st) == 0;
+    exists = known || detail::Sys().stat(host.c_str(), &st) == 0;
     if (!exists) {
         if (errno != ENOENT)
             return detail::HostPathError(errno, host);
@@ -146,9 +148,19 @@ DWORD OpenLocked(const std::string& host, DWORD access, DWORD share, DWORD dispo
     return err;
 }
 
+// AcquireAs without the cost of a dynamic cast: the class is final.
+std::shared_ptr<FileObject> AcquireFile(HANDLE file)
+{
+    std::shared_ptr<detail::HandleObject> object = detail::Acquire(file);
+    const detail::HandleObject* raw = object.get();
+    if (!raw || typeid(*raw) != typeid(FileObject))
+        return nullptr;
+    return std::static_pointer_cast<FileObject>(std::move(object));
+}
+
 std::shared_ptr<FileObject> FileOf(HANDLE file)
 {
-    auto object = detail::AcquireAs<FileObject>(file);
+    auto object = AcquireFile(file);
     if (!object)
         SetLastError(ERROR_INVALID_HANDLE);
     return object;
@@ -322,10 +334,12 @@ HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode, v
     if (creationDisposition == TRUNCATE_EXISTING && !(desiredAccess & GENERIC_WRITE))
         return Fail(ERROR_INVALID_PARAMETER);
     std::string host;
-    if (const DWORD err = ResolvePath(fileName, host))
+    struct stat st{};
+    bool known = false;
+    if (const DWORD err = detail::ResolvePathStatus(fileName, host, st, known))
         return Fail(err);
     bool exists = false;
-    if (const DWORD err = CheckExisting(host, desiredAccess, creationDisposition, exists))
+    if (const DWORD err = CheckExisting(host, desiredAccess, creationDisposition, st, known, exists))
         return Fail(err);
     int fd = -1;
     if (const DWORD err = OpenLocked(host, desiredAccess, shareMode, creationDisposition, flagsAndAttributes,
@@ -333,7 +347,7 @@ HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode, v
         return Fail(err);
     if (const DWORD bits = flagsAndAttributes & detail::kDosAttribBits; bits && (!exists || creationDisposition == CREATE_ALWAYS))
         detail::WriteDosAttrib(host, bits);
-    HANDLE handle = detail::Register(std::make_unique<FileObject>(fd, desiredAccess, host));
+    HANDLE handle = detail::RegisterShared(std::make_shared<FileObject>(fd, desiredAccess, std::move(host)));
     const bool reopened = exists && (creationDisposition == CREATE_ALWAYS || creationDisposition == OPEN_ALWAYS);
     SetLastError(reopened ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
@@ -469,13 +483,13 @@ namespace detail {
 
 int FileDescriptor(HANDLE file)
 {
-    const auto object = AcquireAs<FileObject>(file);
+    const auto object = AcquireFile(file);
     return object ? object->fd() : -1;
 }
 
 std::string FileHostPath(HANDLE file)
 {
-    const auto object = AcquireAs<FileObject>(file);
+    const auto object = AcquireFile(file);
     return object ? object->hostPath() : std::string();
 }
 

@@ -27,6 +27,11 @@ HandleObject::~HandleObject() = default;
 
 HANDLE Register(std::unique_ptr<HandleObject> object)
 {
+    return RegisterShared(std::shared_ptr<HandleObject>(std::move(object)));
+}
+
+HANDLE RegisterShared(std::shared_ptr<HandleObject> object)
+{
     if (!object)
         return nullptr;
     HandleTable& t = Table();
@@ -34,7 +39,7 @@ HANDLE Register(std::unique_ptr<HandleObject> object)
     // Multiples of 4, as the system's handles are.
     const uintptr_t key = t.next;
     t.next += 4;
-    t.objects.emplace(key, std::shared_ptr<HandleObject>(std::move(object)));
+    t.objects.emplace(key, std::move(object));
     return reinterpret_cast<HANDLE>(key);
 }
 

@@ -22,6 +22,10 @@ public:
 /// INVALID_HANDLE_VALUE; handle values are not reused).
 HANDLE Register(std::unique_ptr<HandleObject> object);
 
+/// Register for an object already shared (made with std::make_shared, which
+/// spares an allocation).
+HANDLE RegisterShared(std::shared_ptr<HandleObject> object);
+
 /// The object behind a handle, or nullptr. The pointer is valid until the
 /// handle is released; prefer Acquire when another thread may close it.
 HandleObject* Lookup(HANDLE handle);

@@ -244,7 +244,8 @@ std::string LookupIgnoringCase(const std::string& drive, std::string_view rest)
     return cur;
 }
 
-DWORD MapToHost(const std::string& full, std::string& host)
+// st is filled, and known set, when the name exists as written.
+DWORD MapToHost(const std::string& full, std::string& host, struct stat& st, bool& known)
 {
     const std::string drive = detail::CurrentDriveHostDir(full[0]);
     if (drive.empty())
@@ -255,8 +256,8 @@ DWORD MapToHost(const std::string& full, std::string& host)
         written = JoinHost(drive, rest);
         std::replace(written.begin() + static_cast<std::ptrdiff_t>(drive.size()), written.end(), '\\', '/');
     }
-    struct stat st{};
-    if (detail::Sys().stat(written.c_str(), &st) == 0) {
+    known = detail::Sys().stat(written.c_str(), &st) == 0;
+    if (known) {
         host = std::move(written);
         return ERROR_SUCCESS;
     }
@@ -266,8 +267,9 @@ DWORD MapToHost(const std::string& full, std::string& host)
     return ERROR_SUCCESS;
 }
 
-DWORD Resolve(const std::string& windowsPath, std::string& host)
+DWORD Resolve(const std::string& windowsPath, std::string& host, struct stat& st, bool& known)
 {
+    known = false;
     if (windowsPath.size() > kMaxFullPath)
         return ERROR_FILENAME_EXCED_RANGE;
     std::string full;
@@ -279,7 +281,7 @@ DWORD Resolve(const std::string& windowsPath, std::string& host)
         return ERROR_PATH_NOT_FOUND; // network names are not supported
     if (const DWORD err = CheckNames(std::string_view(full).substr(3)))
         return err;
-    return MapToHost(full, host);
+    return MapToHost(full, host, st, known);
 }
 
 DWORD CopyOut(const std::string& text, DWORD bufferLength, char* buffer)
@@ -344,9 +346,9 @@ std::string ModuleFileName()
 
 DWORD ResolvePath(const std::string& windowsPath, std::string& hostPath)
 {
-    const DWORD err = Resolve(windowsPath, hostPath);
-    SetLastError(err);
-    return err;
+    struct stat st{};
+    bool known = false;
+    return detail::ResolvePathStatus(windowsPath, hostPath, st, known);
 }
 
 std::string HostToWindowsPath(const std::string& hostPath)
@@ -477,6 +479,13 @@ DWORD GetModuleFileNameA(HMODULE, char* fileName, DWORD size)
 }
 
 namespace detail {
+
+DWORD ResolvePathStatus(const std::string& windowsPath, std::string& hostPath, struct stat& st, bool& known)
+{
+    const DWORD err = Resolve(windowsPath, hostPath, st, known);
+    SetLastError(err);
+    return err;
+}
 
 void OverrideModuleFileName(const std::string& windowsPath)
 {

@@ -4,6 +4,8 @@
 
 #include "win32/types.h"
 
+#include <sys/stat.h>
+
 #include <string>
 
 namespace win32 {
@@ -38,6 +40,11 @@ BOOL SetCurrentDirectoryA(const char* pathName);
 DWORD GetModuleFileNameA(HMODULE hModule, char* fileName, DWORD size);
 
 namespace detail {
+
+/// ResolvePath that also hands back the status (stat) of the host path when
+/// the look-up found it as written, the common case; known tells whether st
+/// was filled. Spares a caller that needs the status a second look-up.
+DWORD ResolvePathStatus(const std::string& windowsPath, std::string& hostPath, struct stat& st, bool& known);
 
 /// Makes GetModuleFileNameA report windowsPath (for tests that pretend the
 /// program lies elsewhere); an empty path restores the real one.
