@@ -56,6 +56,7 @@ std::string FolderText(win32::UINT (*call)(char*, win32::UINT))
 }
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // The full form of name as if baseFull were the current directory (whose
 // drive is the current drive), so the process's own is never changed.
@@ -63,17 +64,19 @@ std::string FullFormAgainst(const std::string& name, const std::string& baseFull
 {
     if (name.empty()) return std::string();
     if (baseFull.empty()) return win32::FullPathName(name);
-    const bool hasDrive = name.size() >= 2 && name[1] == ':';
+    const bool hasDrive = name.size() >= 2 && name[1] == ':' && IsLetter(name[0]);
     if (hasDrive && name.size() >= 3 && IsSeparator(name[2])) return win32::FullPathName(name);
     if (IsSeparator(name[0])) {
         if (name.size() >= 2 && IsSeparator(name[1])) return win32::FullPathName(name);
         return win32::FullPathName(baseFull.substr(0, 2) + name);
     }
-    if (hasDrive) {
-        if (!EqualIgnoringCase(name.substr(0, 1), baseFull.substr(0, 1))) return win32::FullPathName(name);
-        return win32::FullPathName(AppendSlash1(baseFull) + name.substr(2));
-    }
-    return win32::FullPathName(AppendSlash1(baseFull) + name);
+    const std::string rest = hasDrive ? name.substr(2) : name;
+    // Another drive's relative name starts at that drive's root, as the
+    // current directory then lies on the base's drive.
+    if (hasDrive && !EqualIgnoringCase(name.substr(0, 1), baseFull.substr(0, 1)))
+        return win32::FullPathName(name.substr(0, 2) + '\\' + rest);
+    // "." keeps a bare "C:" from gaining the base's trailing backslash.
+    return win32::FullPathName(AppendSlash1(baseFull) + (rest.empty() ? std::string(".") : rest));
 }
 
 } // namespace

@@ -110,6 +110,9 @@ TEST(FilePaths, IsIdenticalFile)
     EXPECT_TRUE(IsIdenticalFile("\\x\\..\\y", "C:\\Y", "C:\\base"));
     EXPECT_TRUE(IsIdenticalFile("d:\\other\\..\\f", "D:\\F", "C:\\base"));
     EXPECT_TRUE(IsIdenticalFile("c:sub\\f", "C:\\base\\sub\\f", "C:\\base"));
+    // A bare drive is the base folder itself, however the base ends.
+    EXPECT_TRUE(IsIdenticalFile("C:", "C:\\base", "C:\\base\\"));
+    EXPECT_TRUE(IsIdenticalFile("c:", ".", "C:\\base"));
     EXPECT_FALSE(IsIdenticalFile("a.txt", "b.txt", "C:\\base"));
     // An empty base is the program's folder.
     EXPECT_TRUE(IsIdenticalFile("a.txt", "C:\\Prog\\a.txt", ""));
@@ -119,6 +122,13 @@ TEST(FilePaths, IsIdenticalFile)
     EXPECT_FALSE(IsIdenticalFile("D:\\f", "C:\\f", "C:\\base"));
     EXPECT_FALSE(IsIdenticalFile("C:\\" + std::string(300, 'x'), "C:\\" + std::string(300, 'y'), "C:\\base"));
     EXPECT_EQ(win32::FullPathName("."), before);
+
+    // With the base on D:, a relative name on C: no longer meets the
+    // current directory that lies on C:.
+    env.makeDir("C:\\work");
+    ASSERT_TRUE(win32::SetCurrentDirectoryA("C:\\work"));
+    EXPECT_TRUE(IsIdenticalFile("C:x", "C:\\x", "D:\\other"));
+    EXPECT_TRUE(IsIdenticalFile("C:x", "C:\\work\\x", "C:\\missing"));
 }
 
 TEST(FilePaths, IsIdenticalFileNeverChangesTheCurrentDirectory)
