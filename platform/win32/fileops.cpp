@@ -46,9 +46,13 @@ std::string WithoutTrailingSlash(std::string host)
 DWORD Resolve(const char* name, std::string& host)
 {
     if (!name || !*name) return ERROR_PATH_NOT_FOUND;
-    const DWORD err = ResolvePath(name, host);
-    if (err == ERROR_SUCCESS) host = WithoutTrailingSlash(host);
-    return err;
+    if (const DWORD err = ResolvePath(name, host)) return err;
+    // "file\" names nothing: a file is no folder to look into.
+    struct stat st{};
+    if (host.size() > 1 && host.back() == '/' && detail::Sys().stat(host.c_str(), &st) != 0 && errno == ENOTDIR)
+        return detail::HostPathError(ENOTDIR, host);
+    host = WithoutTrailingSlash(host);
+    return ERROR_SUCCESS;
 }
 
 // An open descriptor that is closed on every way out.

@@ -82,6 +82,15 @@ TEST(DeleteFile, RefusesReadOnlyFoldersAndFilesHeldOpen)
     env.makeDir("C:\\dir");
     EXPECT_FALSE(DeleteFileA("C:\\dir"));
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(SetFileAttributesA("C:\\dir\\", FILE_ATTRIBUTE_NORMAL));
+
+    // A file name with a trailing backslash names no file.
+    env.writeFile("C:\\f.txt", "x");
+    EXPECT_FALSE(SetFileAttributesA("C:\\f.txt\\", FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+    EXPECT_FALSE(DeleteFileA("C:\\f.txt\\"));
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+    EXPECT_TRUE(env.exists("C:\\f.txt"));
 
     env.writeFile("C:\\held.txt", "x");
     {
