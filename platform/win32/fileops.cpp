@@ -21,6 +21,8 @@ namespace {
 constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 constexpr size_t kCopyChunk = 256 * 1024;
 
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & kWriteBits) == 0; }
 
 BOOL Fail(DWORD code)
@@ -259,6 +261,21 @@ std::string MoveTarget(const std::string& source, const std::string& target, con
     return ParentOf(target) + "/" + written;
 }
 
+// True unless a and b are surely two entries: the same folder and names
+// equal ignoring case may be one entry on a file system that folds case.
+bool SameEntry(const std::string& a, const std::string& b)
+{
+    struct stat pa{}, pb{};
+    if (detail::Sys().stat(ParentOf(a).c_str(), &pa) != 0 || detail::Sys().stat(ParentOf(b).c_str(), &pb) != 0)
+        return true;
+    if (pa.st_dev != pb.st_dev || pa.st_ino != pb.st_ino) return false;
+    const std::string nameA = a.substr(a.rfind('/') + 1), nameB = b.substr(b.rfind('/') + 1);
+    if (nameA.size() != nameB.size()) return false;
+    for (size_t i = 0; i < nameA.size(); ++i)
+        if (UpperAscii(nameA[i]) != UpperAscii(nameB[i])) return false;
+    return true;
+}
+
 DWORD CheckMoveTarget(const std::string& target, bool replace)
 {
     struct stat st{};
@@ -286,6 +303,11 @@ DWORD MoveHostFile(const std::string& source, const std::string& target, DWORD f
                           old.st_ino == st.st_ino;
     if (!sameFile)
         if (const DWORD err = CheckMoveTarget(target, flags & MOVEFILE_REPLACE_EXISTING)) return err;
+    // Two links of one file: rename() would keep both, so the old one goes.
+    if (sameFile && !SameEntry(source, target)) {
+        if (detail::Sys().unlink(source.c_str()) != 0) return detail::HostPathError(errno, source);
+        return ERROR_SUCCESS;
+    }
     if (detail::Sys().rename(source.c_str(), target.c_str()) == 0) return ERROR_SUCCESS;
     if (errno != EXDEV) return detail::HostPathError(errno, target);
     if (!(flags & MOVEFILE_COPY_ALLOWED) || S_ISDIR(st.st_mode)) return ERROR_NOT_SAME_DEVICE;

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -195,6 +196,22 @@ TEST(MyRenameFile, ReplacesAndNormalisesAttributes)
     EXPECT_FALSE(env.exists("D:\\new.txt"));
     EXPECT_TRUE(MyRenameFile("D:\\New.txt", "D:\\New.txt"));
     EXPECT_EQ(env.readFile("D:\\New.txt"), "o");
+}
+
+TEST(MyRenameFile, OntoAnotherLinkOfTheSameFile)
+{
+    TempPrefix env;
+    env.writeFile("C:\\a\\old.txt", "o");
+    env.makeDir("C:\\b");
+    ASSERT_EQ(link(env.hostPath("C:\\a\\old.txt").c_str(), env.hostPath("C:\\b\\new.txt").c_str()), 0);
+    ASSERT_EQ(link(env.hostPath("C:\\a\\old.txt").c_str(), env.hostPath("C:\\a\\other.txt").c_str()), 0);
+    EXPECT_TRUE(MyRenameFile("C:\\a\\old.txt", "C:\\b\\new.txt"));
+    EXPECT_FALSE(env.exists("C:\\a\\old.txt"));
+    EXPECT_EQ(env.readFile("C:\\b\\new.txt"), "o");
+    ASSERT_EQ(link(env.hostPath("C:\\a\\other.txt").c_str(), env.hostPath("C:\\a\\third.txt").c_str()), 0);
+    EXPECT_TRUE(MyRenameFile("C:\\a\\other.txt", "C:\\a\\third.txt"));
+    EXPECT_FALSE(env.exists("C:\\a\\other.txt"));
+    EXPECT_EQ(env.readFile("C:\\a\\third.txt"), "o");
 }
 
 TEST(MyRenameFile, FailedMoveKeepsTheOldFileWithResetAttributes)
