@@ -16,6 +16,7 @@
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -190,6 +191,10 @@ void TfrmMain::ConnectFrame()
         // This toolkit reports a collapse after the fact, so a refusal undoes it.
         if (!allow) tvLeft->expand(index);
     });
+    // Modify is the default button of the whole window, so a plain Enter in
+    // the frame's controls reaches it too.
+    tvLeft->installEventFilter(this);
+    pageRight->tabBar()->installEventFilter(this);
 }
 
 void TfrmMain::FormCreate(QObject*)

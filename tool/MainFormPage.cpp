@@ -125,6 +125,8 @@ void TfrmMain::BuildLanguageHeader(QWidget* page)
     ToolButton2 = new QToolButton(ToolBar2);
     ToolButton2->setObjectName("ToolButton2");
     ToolButton2->setFixedWidth(31);
+    // A tool button takes no keyboard focus: the mouse alone opens its menu.
+    ToolButton2->setFocusPolicy(Qt::NoFocus);
     ToolButton2->setIcon(ImageSection.value(2));
     ToolButton2->setMenu(mnuLangPopup);
     ToolButton2->setPopupMode(QToolButton::InstantPopup);

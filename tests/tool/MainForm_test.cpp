@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStandardItemModel>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 
@@ -277,6 +278,24 @@ TEST_F(LanguagePageTest, ChoosingAnotherFileShowsItsTextsOnRowZero)
     EXPECT_FALSE(frmMain->cmdLangModify->isEnabled());
 }
 
+TEST_F(LanguagePageTest, TabVisitsThePageControlsInTheirOrder)
+{
+    Start();
+    frmMain->show();
+    QApplication::processEvents();
+    // The tool button beside the file box is reached with the mouse only.
+    std::vector<std::string> stops;
+    QWidget* widget = frmMain->lvLanguage;
+    do {
+        if (frmMain->TabSheet4->isAncestorOf(widget) && widget->isVisibleTo(frmMain)
+            && (widget->focusPolicy() & Qt::TabFocus))
+            stops.push_back(widget->objectName().toStdString());
+        widget = widget->nextInFocusChain();
+    } while (widget != frmMain->lvLanguage);
+    EXPECT_EQ(stops, (std::vector<std::string>{"lvLanguage", "cboLanguageFile", "txtDefaultLang", "cmdLangModify",
+                                               "txtUserLang"}));
+}
+
 // ------------------------------------------------------------ Modify state
 
 TEST_F(LanguagePageTest, ModifyStateFollowsExactComparison)
@@ -347,13 +366,23 @@ TEST_F(LanguagePageTest, EnterWithModifyDisabledDoesNothing)
     EXPECT_EQ(SelectedIndex(), 0);
 }
 
-TEST_F(LanguagePageTest, PlainEnterInTheMessageListIsModify)
+TEST_F(LanguagePageTest, PlainEnterInControlsThatDoNotUseItIsModify)
 {
     Start();
     Type("Klasse");
     PressKey(frmMain->lvLanguage, Qt::Key_Return);
     EXPECT_NE(File().find("[0000] Klasse\r\n"), std::string::npos);
     EXPECT_EQ(SelectedIndex(), 1);
+
+    // Modify is the default button of the whole window, not of the page alone.
+    Type("Jawohl");
+    PressKey(frmMain->tvLeft, Qt::Key_Return);
+    EXPECT_NE(File().find("[0001] Jawohl\r\n"), std::string::npos);
+    EXPECT_EQ(SelectedIndex(), 2);
+    Type("Nein");
+    PressKey(frmMain->pageRight->tabBar(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(SelectedIndex(), 3);
+    EXPECT_EQ(Row(2)->text(2), "Nein");
 }
 
 TEST_F(LanguagePageTest, UpAndDownStopAtBothEndsKeepingTheTypedText)
