@@ -7,6 +7,7 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 
 namespace morlex {
@@ -27,8 +28,10 @@ TfrmAbout::TfrmAbout()
     Panel1 = new QFrame(this);
     Panel1->setObjectName("Panel1");
     Panel1->setGeometry(8, 8, 281, 173);
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel1->setLineWidth(2);
+    // A lowered outer ring around a raised inner one: an etched edge.
+    Panel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    Panel1->setLineWidth(1);
+    Panel1->setMidLineWidth(0);
 
     ProgramIcon = new QLabel(Panel1);
     ProgramIcon->setObjectName("ProgramIcon");
@@ -81,9 +84,14 @@ QLabel* TfrmAbout::AddLink(const char* name, const char* text, int left, int top
 
 bool TfrmAbout::eventFilter(QObject* watched, QEvent* event)
 {
+    // A click is the left button let go over the label it was pressed on.
     if (event->type() == QEvent::MouseButtonRelease) {
-        if (watched == lblURL) ui::Protect([&] { lblURLClick(lblURL); });
-        if (watched == lblSupport) ui::Protect([&] { lblSupportClick(lblSupport); });
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        auto* label = qobject_cast<QLabel*>(watched);
+        const bool click = mouse->button() == Qt::LeftButton && label
+                           && label->rect().contains(mouse->position().toPoint());
+        if (click && watched == lblURL) ui::Protect([&] { lblURLClick(lblURL); });
+        if (click && watched == lblSupport) ui::Protect([&] { lblSupportClick(lblSupport); });
     }
     return QDialog::eventFilter(watched, event);
 }

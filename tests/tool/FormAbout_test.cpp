@@ -3,6 +3,7 @@
 #include "win32/shell.h"
 
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 
@@ -58,6 +59,27 @@ TEST_F(AboutBoxTest, LinksOpenHomePageAndMailWithoutClosing)
     EXPECT_EQ(launched_[0], "http://www.vantrel.example.com");
     EXPECT_EQ(launched_[1], "mailto:support@vantrel.example.com");
     EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(AboutBoxTest, OnlyALeftClickOnALinkOpensIt)
+{
+    Start();
+    auto press = [](QLabel* label, Qt::MouseButton button, QPoint releaseAt) {
+        const QPoint at(2, 2);
+        QMouseEvent down(QEvent::MouseButtonPress, QPointF(at), label->mapToGlobal(QPointF(at)), button, button,
+                         Qt::NoModifier);
+        QApplication::sendEvent(label, &down);
+        QMouseEvent up(QEvent::MouseButtonRelease, QPointF(releaseAt), label->mapToGlobal(QPointF(releaseAt)), button,
+                       Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(label, &up);
+    };
+    press(frmAbout->lblURL, Qt::RightButton, QPoint(2, 2));
+    press(frmAbout->lblSupport, Qt::MiddleButton, QPoint(2, 2));
+    press(frmAbout->lblURL, Qt::LeftButton, QPoint(-20, 200));
+    EXPECT_TRUE(launched_.empty());
+    press(frmAbout->lblSupport, Qt::LeftButton, QPoint(3, 3));
+    ASSERT_EQ(launched_.size(), 1u);
+    EXPECT_EQ(launched_[0], "mailto:support@vantrel.example.com");
 }
 
 TEST_F(AboutBoxTest, ShownTwiceClosesWithOkAndNotWithEscape)
