@@ -1,6 +1,7 @@
 #include "FormAbout.h"
 
 #include "ui/Application.h"
+#include "AutoSizeLabel.h"
 #include "Resources.h"
 #include "uDyxSubs.h"
 
@@ -45,7 +46,6 @@ TfrmAbout::TfrmAbout()
     bold.setBold(true);
     bold.setPixelSize(13);
     ProductName->setFont(bold);
-    ProductName->adjustSize();
     Version = AddLabel("Version", "Version 2.0", 124, 48);
     lblURL = AddLink("lblURL", kHomePage, 76, 124);
     lblSupport = AddLink("lblSupport", kSupportMail, 80, 148);
@@ -60,10 +60,9 @@ TfrmAbout::TfrmAbout()
 
 QLabel* TfrmAbout::AddLabel(const char* name, const QString& text, int left, int top)
 {
-    auto* label = new QLabel(text, Panel1);
+    auto* label = new TAutoSizeLabel(text, Panel1);
     label->setObjectName(name);
     label->move(left, top);
-    label->adjustSize();
     return label;
 }
 
@@ -77,7 +76,6 @@ QLabel* TfrmAbout::AddLink(const char* name, const char* text, int left, int top
     palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
     label->setPalette(palette);
     label->setCursor(Qt::PointingHandCursor);
-    label->adjustSize();
     label->installEventFilter(this);
     return label;
 }

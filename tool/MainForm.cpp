@@ -1,6 +1,7 @@
 #include "MainForm.h"
 
 #include "ui/Application.h"
+#include "AutoSizeLabel.h"
 #include "FormAbout.h"
 #include "PageControls.h"
 #include "Resources.h"
@@ -146,10 +147,9 @@ void TfrmMain::BuildLeftPanel()
 
     panLeftTool = NewPanel("panLeftTool", panLeft, QFrame::Sunken);
     panLeftTool->setFixedHeight(24);
-    lblLeftTool = new QLabel("Vantrel Tools", panLeftTool);
+    lblLeftTool = new TAutoSizeLabel("Vantrel Tools", panLeftTool);
     lblLeftTool->setObjectName("lblLeftTool");
     lblLeftTool->move(5, 6);
-    lblLeftTool->adjustSize();
     layout->addWidget(panLeftTool);
 
     tvLeft = new QTreeView(panLeft);

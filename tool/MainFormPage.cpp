@@ -2,6 +2,7 @@
 #include "MainForm.h"
 
 #include "ui/Application.h"
+#include "AutoSizeLabel.h"
 #include "PageControls.h"
 #include "Resources.h"
 
@@ -31,10 +32,9 @@ constexpr int kDesignGroupWidth = 690;
 
 QLabel* NewLabel(const char* name, const char* caption, QWidget* parent, int left, int top)
 {
-    auto* label = new QLabel(QString::fromLatin1(caption), parent);
+    auto* label = new TAutoSizeLabel(QString::fromLatin1(caption), parent);
     label->setObjectName(name);
     label->move(left, top);
-    label->adjustSize();
     return label;
 }
 
@@ -180,7 +180,7 @@ void TfrmMain::BuildEditPanel(QWidget* page)
     Label1 = NewLabel("Label1", "Message ID: ", GroupBox1, 36, 26);
     lblMsgId = NewLabel("lblMsgId", "1", GroupBox1, 126, 26);
     // Wide enough for every id, so that showing one needs no new layout.
-    lblMsgId->resize(60, lblMsgId->height());
+    lblMsgId->setMinimumWidth(60);
     Label2 = NewLabel("Label2", "Message", GroupBox1, 48, 58);
     txtDefaultLang = NewEdit("txtDefaultLang", GroupBox1, 120, 53, 478);
     txtDefaultLang->setReadOnly(true);

@@ -1,5 +1,7 @@
 #include "Resources.h"
 
+#include <QCoreApplication>
+#include <QPointer>
 #include <QStringList>
 
 // Outside any namespace: Q_INIT_RESOURCE declares a global function.
@@ -9,6 +11,33 @@ static void InitMorlexImages()
 }
 
 namespace morlex {
+namespace {
+
+// Decoded pictures, shared by every window of the run. Owned by the
+// application object, so that they go before the toolkit does.
+class TPictureCache : public QObject {
+public:
+    explicit TPictureCache(QObject* owner) : QObject(owner)
+    {
+        Program = QIcon(":/images/Morlex.png");
+        for (int i = 0; i < 3; ++i) Sections[i] = QIcon(kSectionFiles[i]);
+    }
+
+    static constexpr const char* kSectionFiles[3] = {":/images/folder.png", ":/images/page.png",
+                                                     ":/images/page_tick.png"};
+    QIcon Program;
+    QIcon Sections[3];
+};
+
+const TPictureCache& Pictures()
+{
+    InitResources();
+    static QPointer<TPictureCache> cache;
+    if (!cache) cache = new TPictureCache(QCoreApplication::instance());
+    return *cache;
+}
+
+} // namespace
 
 void InitResources()
 {
@@ -22,16 +51,13 @@ void InitResources()
 
 QIcon ProgramIcon32()
 {
-    InitResources();
-    return QIcon(":/images/Morlex.png");
+    return Pictures().Program;
 }
 
 QIcon SectionImage(int Index)
 {
-    InitResources();
-    static const char* const files[] = {":/images/folder.png", ":/images/page.png", ":/images/page_tick.png"};
     if (Index < 0 || Index > 2) return {};
-    return QIcon(files[Index]);
+    return Pictures().Sections[Index];
 }
 
 QFont FormFont()
