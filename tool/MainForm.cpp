@@ -141,6 +141,9 @@ void TfrmMain::BuildLeftPanel()
     panLeft = new QFrame(Splitter1);
     panLeft->setObjectName("panLeft");
     panLeft->setMinimumWidth(20);
+    // Placed while still empty: the splitter measures what it takes in, and
+    // the filled panel is measured when the window is first laid out.
+    Splitter1->addWidget(panLeft);
     auto* layout = new QVBoxLayout(panLeft);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -173,7 +176,6 @@ void TfrmMain::BuildLeftPanel()
     tvLeft->setSelectionModel(gate);
     delete former;
     layout->addWidget(tvLeft);
-    Splitter1->addWidget(panLeft);
 }
 
 void TfrmMain::ConnectFrame()
