@@ -93,7 +93,7 @@ bool IsIdenticalFile(const std::string& FileName1, const std::string& FileName2,
     const std::string baseFull = DirectoryExists(base) ? win32::FullPathName(base) : std::string();
     const std::string full1 = FullFormAgainst(FileName1, baseFull);
     const std::string full2 = FullFormAgainst(FileName2, baseFull);
-    // A name without a full form (too long) is equal to nothing.
+    // A name without a full form (the current folder is gone) is equal to nothing.
     if ((full1.empty() && !FileName1.empty()) || (full2.empty() && !FileName2.empty())) return false;
     return EqualIgnoringCase(full1, full2);
 }
