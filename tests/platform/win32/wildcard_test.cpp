@@ -13,10 +13,26 @@ TEST(Wildcard, StarAndQuestionMark)
     EXPECT_FALSE(MatchWildcard("a*b*c", "aXXbYYbd"));
     EXPECT_TRUE(MatchWildcard("?.txt", "a.txt"));
     EXPECT_FALSE(MatchWildcard("?.txt", "ab.txt"));
-    EXPECT_FALSE(MatchWildcard("??.txt", "a.txt"));
+    EXPECT_FALSE(MatchWildcard("?.txt", "abc.txt"));
     EXPECT_TRUE(MatchWildcard("file", "file"));
     EXPECT_FALSE(MatchWildcard("file", "file2"));
     EXPECT_FALSE(MatchWildcard("", "x"));
+}
+
+TEST(Wildcard, QuestionMarkMatchesNothingAtAFullStopOrTheEnd)
+{
+    EXPECT_TRUE(MatchWildcard("??.txt", "a.txt"));
+    EXPECT_TRUE(MatchWildcard("A?.TXT", "ab.txt"));
+    EXPECT_FALSE(MatchWildcard("a?.txt", "abc.txt"));
+    EXPECT_TRUE(MatchWildcard("file??", "file1"));
+    EXPECT_TRUE(MatchWildcard("file??", "file"));
+    EXPECT_FALSE(MatchWildcard("file??", "file123"));
+    EXPECT_TRUE(MatchWildcard("*.???", "x.b"));
+    EXPECT_TRUE(MatchWildcard("*?.lang", "de.lang"));
+    EXPECT_FALSE(MatchWildcard("*?.lang", "de.txt"));
+    // It never stands for the full stop itself.
+    EXPECT_FALSE(MatchWildcard("a?b", "a.b"));
+    EXPECT_TRUE(MatchWildcard("a*?b", "a.xb"));
 }
 
 TEST(Wildcard, LettersIgnoreCaseOnlyForAToZ)
