@@ -6,7 +6,8 @@
 namespace win32::detail {
 
 /// True when name matches pattern as the Windows file search matches it:
-/// '*' stands for any run of characters, '?' for one character, letters
+/// '*' stands for any run of characters, '?' for one character other than
+/// a full stop (or for nothing at a full stop or the name's end), letters
 /// compare ignoring the case of A-Z. A pattern ending in ".*" also matches
 /// the name without any extension ("*.*" matches every name), and one ending
 /// in '.' matches names that have no extension.
