@@ -14,6 +14,13 @@ bool TTreeSelectionGate::Refused(const QModelIndex& index) const
     return index.isValid() && allow_ && !allow_(index);
 }
 
+bool TTreeSelectionGate::Unselects(QItemSelectionModel::SelectionFlags command, bool nothing)
+{
+    if (!(command & QItemSelectionModel::Select))
+        return (command & (QItemSelectionModel::Clear | QItemSelectionModel::Deselect | QItemSelectionModel::Toggle)) != 0;
+    return nothing && (command & QItemSelectionModel::Clear);
+}
+
 void TTreeSelectionGate::setCurrentIndex(const QModelIndex& index, QItemSelectionModel::SelectionFlags command)
 {
     if (Refused(index)) return;
@@ -22,12 +29,14 @@ void TTreeSelectionGate::setCurrentIndex(const QModelIndex& index, QItemSelectio
 
 void TTreeSelectionGate::select(const QModelIndex& index, QItemSelectionModel::SelectionFlags command)
 {
+    if (Unselects(command, !index.isValid())) return;
     if ((command & QItemSelectionModel::Select) && Refused(index)) return;
     QItemSelectionModel::select(index, command);
 }
 
 void TTreeSelectionGate::select(const QItemSelection& selection, QItemSelectionModel::SelectionFlags command)
 {
+    if (Unselects(command, selection.isEmpty())) return;
     if (command & QItemSelectionModel::Select) {
         for (const QModelIndex& index : selection.indexes())
             if (Refused(index)) return;

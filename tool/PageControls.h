@@ -11,6 +11,9 @@ namespace morlex {
 
 /// Selection model of a tree view that asks before a node becomes current
 /// or selected; a refused node is neither (the former selection stays).
+/// A selected node stays selected until another one takes its place, as a
+/// click beside the nodes or a Ctrl+click on the selected one unselects
+/// nothing.
 class TTreeSelectionGate : public QItemSelectionModel {
 public:
     using Veto = std::function<bool(const QModelIndex&)>;
@@ -23,6 +26,7 @@ public:
 
 private:
     bool Refused(const QModelIndex& index) const;
+    static bool Unselects(QItemSelectionModel::SelectionFlags command, bool nothing);
 
     Veto allow_;
 };

@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTabBar>
@@ -51,6 +52,15 @@ QTreeWidgetItem* Row(int index)
 QColor TextColour(QLineEdit* edit)
 {
     return edit->palette().color(QPalette::Active, QPalette::Text);
+}
+
+void Click(QWidget* target, QPoint at, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    const QPointF global = target->mapToGlobal(QPointF(at));
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), global, Qt::LeftButton, Qt::LeftButton, modifiers);
+    QApplication::sendEvent(target, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), global, Qt::LeftButton, Qt::NoButton, modifiers);
+    QApplication::sendEvent(target, &release);
 }
 
 // ---------------------------------------------------------------- start-up
@@ -192,6 +202,17 @@ TEST_F(StartupTest, TreeRootCanBeNeitherSelectedNorCollapsed)
     PressKey(tree, Qt::Key_Left);
     PressKey(tree, Qt::Key_Left);
     EXPECT_TRUE(tree->isExpanded(root->index()));
+    EXPECT_EQ(tree->currentIndex(), editor->index());
+
+    // A click beside the nodes, or a Ctrl+click on the selected one, leaves it selected.
+    frmMain->show();
+    QApplication::processEvents();
+    QWidget* area = tree->viewport();
+    ASSERT_GT(area->height(), tree->visualRect(editor->index()).bottom() + 10);
+    Click(area, QPoint(20, area->height() - 5));
+    EXPECT_TRUE(selected(editor));
+    Click(area, tree->visualRect(editor->index()).center(), Qt::ControlModifier);
+    EXPECT_TRUE(selected(editor));
     EXPECT_EQ(tree->currentIndex(), editor->index());
 }
 
