@@ -6,6 +6,7 @@
 #include "win32/syscalls.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <cerrno>
 #include <memory>
 
@@ -28,6 +29,21 @@ TEST(FileIo, MyGetFileSize)
     HeldOpen other("C:\\f.bin", 0);
     ASSERT_TRUE(other.ok());
     EXPECT_EQ(MyGetFileSize("C:\\f.bin"), 0u);
+}
+
+// Sparse files: the sizes cost no disk space.
+TEST(FileIo, SizesFromTwoGiBUp)
+{
+    TempPrefix env;
+    env.writeFile("C:\\big.bin", "");
+    const std::string host = env.hostPath("C:\\big.bin");
+    ASSERT_EQ(truncate(host.c_str(), 0xFFFFFFFFll), 0);
+    EXPECT_EQ(MyGetFileSize("C:\\big.bin"), 0xFFFFFFFFu);
+    ASSERT_EQ(truncate(host.c_str(), (1ll << 32) + 5), 0);
+    EXPECT_EQ(MyGetFileSize("C:\\big.bin"), 5u);
+    EXPECT_EQ(ReadFileToStr("C:\\big.bin"), "");
+    ASSERT_EQ(truncate(host.c_str(), 1ll << 31), 0);
+    EXPECT_EQ(ReadFileToStr("C:\\big.bin"), "");
 }
 
 TEST(FileIo, ReadFileToStrKeepsEveryByte)
