@@ -212,6 +212,10 @@ TEST(MyRenameFile, OntoAnotherLinkOfTheSameFile)
     EXPECT_TRUE(MyRenameFile("C:\\a\\other.txt", "C:\\a\\third.txt"));
     EXPECT_FALSE(env.exists("C:\\a\\other.txt"));
     EXPECT_EQ(env.readFile("C:\\a\\third.txt"), "o");
+    // The same entry reached through another drive is no second link.
+    env.mapDrive('E', env.prefix() + "/drive_c/a");
+    EXPECT_TRUE(MyRenameFile("C:\\a\\third.txt", "E:\\third.txt"));
+    EXPECT_EQ(env.readFile("C:\\a\\third.txt"), "o");
 }
 
 TEST(MyRenameFile, FailedMoveKeepsTheOldFileWithResetAttributes)
