@@ -253,6 +253,8 @@ protected:
     void SetUp() override
     {
         MorlexTest::SetUp();
+        // Without the temporary program folder the file would land in the working folder.
+        if (HasFatalFailure()) return;
         AddLanguageFile("de.lang", {{0, "Gut"}, {1, "Ja"}, {50, "Ohne Zeile"}});
     }
 
