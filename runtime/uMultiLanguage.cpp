@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -52,19 +53,27 @@ void AppendOneLine(std::string& out, std::string_view text)
         if (BreaksLine(out[i])) out[i] = ' ';
 }
 
-bool IsDigit(char c) { return static_cast<unsigned>(static_cast<unsigned char>(c) - '0') <= 9; }
+// The value of four ASCII digits at p, or -1 when any is no digit; the
+// bytes are checked and combined all at once.
+int32_t FourDigits(const char* p)
+{
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    uint32_t d = v - 0x30303030u;
+    // Each byte was '0'..'9' when it is now 0..9 without a borrow.
+    if (((v & 0xF0F0F0F0u) | ((v + 0x06060606u) & 0xF0F0F0F0u) >> 4) != 0x33333333u) return -1;
+    if constexpr (std::endian::native == std::endian::big) d = __builtin_bswap32(d);
+    d = (d * 10 + (d >> 8)) & 0x00FF00FFu;
+    return static_cast<int32_t>((d * 100 + (d >> 16)) & 0xFFFFu);
+}
 
 // The id of a message line "[nnnn]...", or -1 when the line carries none.
-int32_t MessageLineId(std::string_view line)
+inline int32_t MessageLineId(std::string_view line)
 {
     if (line.size() < 6 || line[0] != '[' || line[5] != ']') return -1;
-    int32_t id = -1;
-    const char* d = line.data() + 1;
     // Four plain digits are by far the most common id field.
-    if (IsDigit(d[0]) && IsDigit(d[1]) && IsDigit(d[2]) && IsDigit(d[3]))
-        id = (d[0] - '0') * 1000 + (d[1] - '0') * 100 + (d[2] - '0') * 10 + (d[3] - '0');
-    else if (!detail::ParseIntegerText(line.substr(1, 4), id))
-        return -1;
+    int32_t id = FourDigits(line.data() + 1);
+    if (id < 0 && !detail::ParseIntegerText(line.substr(1, 4), id)) return -1;
     return id >= 0 && id <= kMaxMsgId ? id : -1;
 }
 
