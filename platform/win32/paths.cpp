@@ -77,14 +77,7 @@ std::string JoinWindows(const std::string& root, const std::vector<std::string>&
     return out;
 }
 
-bool CurrentWindowsDir(std::string& dir)
-{
-    std::string host;
-    if (!detail::CurrentHostDir(host))
-        return false;
-    dir = HostToWindowsPath(host);
-    return !dir.empty();
-}
+bool CurrentWindowsDir(std::string& dir);
 
 // "\\server\share\..." keeps its server and share; ".." stops there.
 std::string UncFullForm(const std::string& p)
@@ -316,6 +309,122 @@ std::vector<char> DriveLetters(const std::string& prefix)
     return letters;
 }
 
+// A drive's host folder as its link names it, and as the system resolves it.
+struct DriveRoot {
+    char letter;
+    std::string target;
+    bool resolved;
+    std::string real;
+};
+
+// The drives with a link and the folders their links name; not yet resolved.
+std::vector<DriveRoot> DriveTargets(const std::string& prefix)
+{
+    std::vector<DriveRoot> roots;
+    for (const char letter : DriveLetters(prefix)) {
+        std::string target = detail::DriveHostDir(prefix, letter);
+        if (!target.empty())
+            roots.push_back({letter, std::move(target), false, std::string()});
+    }
+    return roots;
+}
+
+std::vector<DriveRoot> Resolved(std::vector<DriveRoot> roots)
+{
+    for (DriveRoot& root : roots) {
+        char real[PATH_MAX];
+        root.resolved = detail::Sys().realpath(root.target.c_str(), real) != nullptr;
+        if (root.resolved)
+            root.real = real;
+    }
+    return roots;
+}
+
+std::vector<DriveRoot> DriveRoots(const std::string& prefix) { return Resolved(DriveTargets(prefix)); }
+
+// The Windows form of a folded absolute host path; the longest match wins.
+std::string WindowsFormIn(const std::string& abs, const std::vector<DriveRoot>& roots)
+{
+    char best = 'z';
+    std::string bestRoot = "/";
+    auto consider = [&](char letter, const std::string& root) {
+        if (root != "/" && root.size() > (bestRoot == "/" ? 0 : bestRoot.size()) && UnderRoot(abs, root)) {
+            best = letter;
+            bestRoot = root;
+        }
+    };
+    for (const DriveRoot& root : roots) {
+        consider(root.letter, root.target);
+        if (root.resolved)
+            consider(root.letter, root.real);
+    }
+    std::string rest = abs.substr(bestRoot == "/" ? 1 : bestRoot.size());
+    if (!rest.empty() && rest[0] == '/')
+        rest.erase(0, 1);
+    std::replace(rest.begin(), rest.end(), '/', '\\');
+    return std::string(1, UpperAscii(best)) + ":\\" + rest;
+}
+
+// Which folder each drive's link leads to: the same folders resolve to the
+// same real paths.
+struct FolderIds {
+    std::vector<std::pair<dev_t, ino_t>> ids;
+    bool operator==(const FolderIds&) const = default;
+};
+
+FolderIds FolderIdsOf(const std::vector<DriveRoot>& roots)
+{
+    FolderIds result;
+    for (const DriveRoot& root : roots) {
+        struct stat st{};
+        if (detail::Sys().stat(root.target.c_str(), &st) == 0)
+            result.ids.emplace_back(st.st_dev, st.st_ino);
+        else
+            result.ids.emplace_back(0, 0);
+    }
+    return result;
+}
+
+// The current folder's Windows form as this thread last worked it out.
+struct CurrentDirForm {
+    bool valid = false;
+    std::string host;
+    detail::DriveLinksStamp stamp;
+    std::vector<DriveRoot> roots;
+    FolderIds folders;
+    std::string windows;
+};
+
+// Worked out anew when the host folder, the drive links or the folders they
+// lead to differ from last time, whoever changed them; the host folder is
+// compared by name, the links by their folder's stamp.
+bool CurrentWindowsDir(std::string& dir)
+{
+    std::string host;
+    if (!detail::CurrentHostDir(host))
+        return false;
+    thread_local CurrentDirForm last;
+    detail::DriveLinksStamp stamp;
+    if (!detail::TakeDriveLinksStamp(stamp)) {
+        dir = HostToWindowsPath(host);
+        return !dir.empty();
+    }
+    if (last.valid && last.host == host && detail::DriveLinksUnchanged(last.stamp, stamp) &&
+        FolderIdsOf(last.roots) == last.folders) {
+        dir = last.windows;
+        return true;
+    }
+    last.valid = false;
+    // The stamp is taken before the links are read, the folder ids before
+    // the links' folders are resolved: a change meanwhile shows next time.
+    std::vector<DriveRoot> roots = DriveTargets(stamp.prefix);
+    FolderIds folders = FolderIdsOf(roots);
+    roots = Resolved(std::move(roots));
+    dir = WindowsFormIn(detail::FoldHostPath(host), roots);
+    last = {true, std::move(host), std::move(stamp), std::move(roots), std::move(folders), dir};
+    return true;
+}
+
 std::mutex& ModuleMutex()
 {
     static std::mutex mutex;
@@ -362,30 +471,7 @@ std::string HostToWindowsPath(const std::string& hostPath)
             return {};
         abs = cwd + "/" + abs;
     }
-    abs = detail::FoldHostPath(abs);
-    const std::string prefix = PrefixDir();
-    char best = 'z';
-    std::string bestRoot = "/";
-    auto consider = [&](char letter, const std::string& root) {
-        if (root != "/" && root.size() > (bestRoot == "/" ? 0 : bestRoot.size()) && UnderRoot(abs, root)) {
-            best = letter;
-            bestRoot = root;
-        }
-    };
-    for (const char letter : DriveLetters(prefix)) {
-        const std::string target = detail::DriveHostDir(prefix, letter);
-        if (target.empty())
-            continue;
-        consider(letter, target);
-        char real[PATH_MAX];
-        if (detail::Sys().realpath(target.c_str(), real))
-            consider(letter, real);
-    }
-    std::string rest = abs.substr(bestRoot == "/" ? 1 : bestRoot.size());
-    if (!rest.empty() && rest[0] == '/')
-        rest.erase(0, 1);
-    std::replace(rest.begin(), rest.end(), '/', '\\');
-    return std::string(1, UpperAscii(best)) + ":\\" + rest;
+    return WindowsFormIn(detail::FoldHostPath(abs), DriveRoots(PrefixDir()));
 }
 
 std::string FullPathName(const std::string& path)

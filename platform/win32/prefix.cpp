@@ -227,6 +227,32 @@ std::string CurrentDriveHostDir(char letter)
     return c.target;
 }
 
+bool TakeDriveLinksStamp(DriveLinksStamp& stamp)
+{
+    // Well above any file system's time stamp granularity and clock tick.
+    constexpr time_t kSettleSeconds = 3;
+    const std::string prefix = PrefixDir();
+    // The clock is read first: a change after this moment gets a later time.
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    struct stat st{};
+    if (Sys().stat((prefix + "/dosdevices").c_str(), &st) != 0)
+        return false;
+    stamp.prefix = prefix;
+    stamp.device = st.st_dev;
+    stamp.inode = st.st_ino;
+    stamp.changed = st.st_ctim;
+    stamp.settled = st.st_ctim.tv_sec + kSettleSeconds < now.tv_sec;
+    return true;
+}
+
+bool DriveLinksUnchanged(const DriveLinksStamp& earlier, const DriveLinksStamp& now)
+{
+    return earlier.settled && earlier.prefix == now.prefix && earlier.device == now.device &&
+           earlier.inode == now.inode && earlier.changed.tv_sec == now.changed.tv_sec &&
+           earlier.changed.tv_nsec == now.changed.tv_nsec;
+}
+
 std::string FoldHostPath(const std::string& path)
 {
     const bool absolute = !path.empty() && path[0] == '/';

@@ -2,6 +2,10 @@
 // first-use hook of the layer's start-up work.
 #pragma once
 
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <ctime>
 #include <string>
 
 namespace win32::detail {
@@ -31,6 +35,28 @@ std::string DriveHostDir(const std::string& prefixDir, char letter);
 
 /// DriveHostDir under the current prefix; cheaper (for path resolution).
 std::string CurrentDriveHostDir(char letter);
+
+/// What the current prefix's dosdevices folder looked like at one moment.
+/// Adding, removing or replacing a drive link changes the folder's change
+/// time, so a later stamp equal to a settled one means that no link changed
+/// in between. A stamp is settled when the folder's last change was some
+/// seconds before the stamp was taken: a later change then cannot carry the
+/// same change time, however coarse the file system's clock.
+struct DriveLinksStamp {
+    std::string prefix;
+    dev_t device = 0;
+    ino_t inode = 0;
+    struct timespec changed {};
+    bool settled = false;
+};
+
+/// Takes the stamp of the current prefix's dosdevices folder (the one its
+/// path names now). False when the folder cannot be examined.
+bool TakeDriveLinksStamp(DriveLinksStamp& stamp);
+
+/// True when what was read of the drive links after `earlier` was taken
+/// still holds when `now` is taken.
+bool DriveLinksUnchanged(const DriveLinksStamp& earlier, const DriveLinksStamp& now);
 
 /// An absolute host path with "//", "." and ".." folded by text (no look-up);
 /// a trailing '/' is kept. A relative path is returned folded but relative.

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace fs = std::filesystem;
 using namespace win32;
@@ -137,6 +138,61 @@ TEST_F(PathsTest, RootedAndRelativeNamesUseTheCurrentDirectory)
     EXPECT_EQ(Resolve(".\\inner\\.\\..\\inner"), env.hostPath("D:\\work\\inner"));
     EXPECT_EQ(Resolve("D:inner"), env.hostPath("D:\\work\\inner"));
     EXPECT_EQ(Resolve("C:windows"), env.hostPath("C:\\windows"));
+}
+
+// The drive links' folder as if last changed long ago, at a time the test
+// moves on whenever it changes a link, as the system moves it on.
+long gLinksChanged = 1000;
+
+int LinksChangedLongAgo(const char* path, struct stat* st)
+{
+    const int rc = detail::RealSysCalls().stat(path, st);
+    const std::string_view name(path);
+    if (rc == 0 && name.size() >= 11 && name.substr(name.size() - 11) == "/dosdevices")
+        st->st_ctim = {gLinksChanged, 0};
+    return rc;
+}
+
+std::string CurrentDirectory()
+{
+    char buf[MAX_PATH];
+    return GetCurrentDirectoryA(sizeof buf, buf) ? std::string(buf) : std::string();
+}
+
+TEST_F(PathsTest, CurrentDirectoryFollowsEveryChangeOfFolderOrDrives)
+{
+    detail::ScopedSysCalls guard;
+    guard.table().stat = LinksChangedLongAgo;
+    env.makeDir("D:\\Work\\inner");
+    env.makeDir("D:\\Other");
+    ASSERT_EQ(chdir(env.hostPath("D:\\Work").c_str()), 0);
+    EXPECT_EQ(CurrentDirectory(), "D:\\Work");
+    EXPECT_EQ(CurrentDirectory(), "D:\\Work");
+    // Changed by the host's own call, not through the layer.
+    ASSERT_EQ(chdir(env.hostPath("D:\\Other").c_str()), 0);
+    EXPECT_EQ(CurrentDirectory(), "D:\\Other");
+    EXPECT_EQ(FullPathName("a.txt"), "D:\\Other\\a.txt");
+
+    // A drive link made for the folder itself, then removed.
+    env.mapDrive('Q', env.hostPath("D:\\Other"));
+    ++gLinksChanged;
+    EXPECT_EQ(CurrentDirectory(), "Q:\\");
+    env.unmapDrive('Q');
+    ++gLinksChanged;
+    EXPECT_EQ(CurrentDirectory(), "D:\\Other");
+
+    // A link whose folder is reached through a symbolic link that is turned
+    // elsewhere: the drive links themselves stay as they are.
+    fs::create_directories(env.root() + "/elsewhere");
+    fs::create_directory_symlink(env.root() + "/elsewhere", env.root() + "/alias");
+    env.mapDrive('R', env.root() + "/alias");
+    ++gLinksChanged;
+    EXPECT_EQ(CurrentDirectory(), "D:\\Other");
+    fs::remove(env.root() + "/alias");
+    fs::create_directory_symlink(env.hostPath("D:\\Other"), env.root() + "/alias");
+    EXPECT_EQ(CurrentDirectory(), "R:\\");
+    ASSERT_EQ(chdir(env.hostPath("D:\\Work\\inner").c_str()), 0);
+    EXPECT_EQ(CurrentDirectory(), "D:\\Work\\inner");
 }
 
 TEST_F(PathsTest, DotDotNeverClimbsAboveTheDriveRoot)
