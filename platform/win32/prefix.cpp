@@ -164,7 +164,35 @@ struct CachedDrive {
     std::string prefix;
     std::string link;
     std::string target;
+    bool stamped = false;
+    detail::DriveLinksStamp stamp;
 };
+
+// The stamp of a prefix's dosdevices folder: the one its path names now, or
+// (fd >= 0) the one kept open for reading links, whose stamp is kept with the
+// prefix's name already and is left without it.
+bool StampOf(const std::string& prefix, int fd, detail::DriveLinksStamp& stamp)
+{
+    // Above the time stamp granularity of any file system that holds
+    // symbolic links (a second at worst) and a clock tick.
+    constexpr time_t kSettleSeconds = 1;
+    // The clock is read first: a change after this moment gets a later time.
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    struct stat st{};
+    const int rc = fd >= 0 ? detail::Sys().fstat(fd, &st) : detail::Sys().stat((prefix + "/dosdevices").c_str(), &st);
+    if (rc != 0)
+        return false;
+    if (fd < 0)
+        stamp.prefix = prefix;
+    stamp.device = st.st_dev;
+    stamp.inode = st.st_ino;
+    stamp.links = st.st_nlink;
+    stamp.changed = st.st_ctim;
+    // A removed folder, still reached through the kept descriptor, is never settled.
+    stamp.settled = st.st_nlink > 0 && st.st_ctim.tv_sec + kSettleSeconds < now.tv_sec;
+    return true;
+}
 
 } // namespace
 
@@ -206,6 +234,15 @@ std::string CurrentDriveHostDir(char letter)
         return {};
     int fd = -1;
     const std::string prefix = UsePrefix(&fd);
+    // The link's text rarely changes: keep it and its absolute form per
+    // thread, read again when the links' folder may have changed.
+    thread_local std::array<CachedDrive, 26> cache;
+    CachedDrive& c = cache[static_cast<size_t>(letter - 'a')];
+    DriveLinksStamp stamp;
+    const bool stamped = fd >= 0 && StampOf(prefix, fd, stamp);
+    if (stamped && c.stamped && c.prefix == prefix && DriveLinksUnchanged(c.stamp, stamp))
+        return c.target;
+    c.stamped = false;
     const char name[3] = {letter, ':', '\0'};
     char buf[PATH_MAX];
     const ssize_t n = fd >= 0 ? Sys().readlinkat(fd, name, buf, sizeof buf) : -1;
@@ -215,41 +252,24 @@ std::string CurrentDriveHostDir(char letter)
             RenewDevicesFd(prefix);
         return target;
     }
-    // The link's text rarely changes: keep the absolute form per thread.
-    thread_local std::array<CachedDrive, 26> cache;
-    CachedDrive& c = cache[static_cast<size_t>(letter - 'a')];
     const std::string_view link(buf, static_cast<size_t>(n));
     if (c.prefix != prefix || c.link != link) {
         c.prefix = prefix;
         c.link = link;
         c.target = AbsoluteTarget(prefix, c.link);
     }
+    c.stamp = std::move(stamp);
+    c.stamped = stamped;
     return c.target;
 }
 
-bool TakeDriveLinksStamp(DriveLinksStamp& stamp)
-{
-    // Well above any file system's time stamp granularity and clock tick.
-    constexpr time_t kSettleSeconds = 3;
-    const std::string prefix = PrefixDir();
-    // The clock is read first: a change after this moment gets a later time.
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    struct stat st{};
-    if (Sys().stat((prefix + "/dosdevices").c_str(), &st) != 0)
-        return false;
-    stamp.prefix = prefix;
-    stamp.device = st.st_dev;
-    stamp.inode = st.st_ino;
-    stamp.changed = st.st_ctim;
-    stamp.settled = st.st_ctim.tv_sec + kSettleSeconds < now.tv_sec;
-    return true;
-}
+bool TakeDriveLinksStamp(DriveLinksStamp& stamp) { return StampOf(PrefixDir(), -1, stamp); }
 
 bool DriveLinksUnchanged(const DriveLinksStamp& earlier, const DriveLinksStamp& now)
 {
     return earlier.settled && earlier.prefix == now.prefix && earlier.device == now.device &&
-           earlier.inode == now.inode && earlier.changed.tv_sec == now.changed.tv_sec &&
+           earlier.inode == now.inode && earlier.links == now.links &&
+           earlier.changed.tv_sec == now.changed.tv_sec &&
            earlier.changed.tv_nsec == now.changed.tv_nsec;
 }
 

@@ -39,13 +39,15 @@ std::string CurrentDriveHostDir(char letter);
 /// What the current prefix's dosdevices folder looked like at one moment.
 /// Adding, removing or replacing a drive link changes the folder's change
 /// time, so a later stamp equal to a settled one means that no link changed
-/// in between. A stamp is settled when the folder's last change was some
-/// seconds before the stamp was taken: a later change then cannot carry the
-/// same change time, however coarse the file system's clock.
+/// in between. A stamp is settled when the folder's last change was more
+/// than a second before the stamp was taken: a later change then cannot carry
+/// the same change time, however coarse the file system's clock. Drive
+/// look-ups stamp the folder they read links through.
 struct DriveLinksStamp {
     std::string prefix;
     dev_t device = 0;
     ino_t inode = 0;
+    nlink_t links = 0;
     struct timespec changed {};
     bool settled = false;
 };

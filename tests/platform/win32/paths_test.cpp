@@ -195,6 +195,46 @@ TEST_F(PathsTest, CurrentDirectoryFollowsEveryChangeOfFolderOrDrives)
     EXPECT_EQ(CurrentDirectory(), "D:\\Work\\inner");
 }
 
+int FolderChangedLongAgo(int fd, struct stat* st)
+{
+    const int rc = detail::RealSysCalls().fstat(fd, st);
+    if (rc == 0 && S_ISDIR(st->st_mode))
+        st->st_ctim = {gLinksChanged, 0};
+    return rc;
+}
+
+TEST_F(PathsTest, DriveLinksChangedLongAfterTheFolderWasMadeAreNoticed)
+{
+    detail::ScopedSysCalls guard;
+    guard.table().stat = LinksChangedLongAgo;
+    guard.table().fstat = FolderChangedLongAgo;
+    env.mapDrive('D', env.root() + "/first");
+    ++gLinksChanged;
+    EXPECT_EQ(Resolve("D:\\x"), env.root() + "/first/x");
+    EXPECT_EQ(Resolve("D:\\x"), env.root() + "/first/x");
+    env.mapDrive('D', env.root() + "/second");
+    ++gLinksChanged;
+    EXPECT_EQ(Resolve("D:\\x"), env.root() + "/second/x");
+
+    // The folder made anew: the old one, still open, has no links left.
+    fs::remove_all(env.prefix() + "/dosdevices");
+    fs::create_directories(env.prefix() + "/dosdevices");
+    fs::create_symlink("../drive_c", env.prefix() + "/dosdevices/c:");
+    env.mapDrive('D', env.root() + "/third");
+    EXPECT_EQ(Resolve("D:\\x"), env.root() + "/third/x");
+    EXPECT_EQ(Resolve("C:\\x"), env.prefix() + "/drive_c/x");
+    env.mapDrive('D', env.root() + "/fourth");
+    ++gLinksChanged;
+    EXPECT_EQ(Resolve("D:\\x"), env.root() + "/fourth/x");
+
+    // The same prefix under another name: C:'s link is relative to the name.
+    EXPECT_EQ(Resolve("C:\\x"), env.prefix() + "/drive_c/x");
+    const std::string alias = env.root() + "/alias";
+    fs::create_directory_symlink(env.prefix(), alias);
+    ASSERT_EQ(setenv("VANTREL_PREFIX", alias.c_str(), 1), 0);
+    EXPECT_EQ(Resolve("C:\\x"), alias + "/drive_c/x");
+}
+
 TEST_F(PathsTest, DotDotNeverClimbsAboveTheDriveRoot)
 {
     EXPECT_EQ(Resolve("C:\\..\\..\\windows"), env.hostPath("C:\\windows"));
