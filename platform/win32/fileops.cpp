@@ -81,27 +81,14 @@ struct Fd {
     }
 };
 
-int OpenRetrying(const char* path, int flags, mode_t mode)
-{
-    int fd;
-    do {
-        fd = detail::Sys().open(path, flags, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
 // Takes the lock that every handle of the layer conflicts with: no other
 // handle may be open on a file that is deleted, moved or overwritten.
 DWORD LockAlone(const std::string& host, Fd& holder)
 {
-    holder.fd = OpenRetrying(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW, 0);
+    holder.fd = detail::OpenRetrying(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW, 0);
     // A link or a file we may not read cannot be held open by the layer either.
     if (holder.fd < 0) return errno == ELOOP || errno == EACCES ? ERROR_SUCCESS : detail::HostPathError(errno, host);
-    int rc;
-    do {
-        rc = detail::Sys().flock(holder.fd, LOCK_EX | LOCK_NB);
-    } while (rc != 0 && errno == EINTR);
-    if (rc == 0) return ERROR_SUCCESS;
+    if (detail::FlockRetrying(holder.fd, LOCK_EX | LOCK_NB) == 0) return ERROR_SUCCESS;
     return errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ErrorFromErrno(errno);
 }
 
@@ -215,7 +202,7 @@ DWORD FillCopy(int from, const struct stat& st, const std::string& source, const
 // lockSource is false when the caller holds the source locked already.
 DWORD CopyHostFile(const std::string& source, const std::string& target, bool failIfExists, bool lockSource = true)
 {
-    Fd from(OpenRetrying(source.c_str(), O_RDONLY | O_CLOEXEC, 0));
+    Fd from(detail::OpenRetrying(source.c_str(), O_RDONLY | O_CLOEXEC, 0));
     if (from.fd < 0) return detail::HostPathError(errno, source);
     struct stat st{};
     if (detail::Sys().fstat(from.fd, &st) != 0) return ErrorFromErrno(errno);
@@ -225,7 +212,7 @@ DWORD CopyHostFile(const std::string& source, const std::string& target, bool fa
     if (const DWORD err = CheckCopyTarget(target, st, failIfExists)) return err;
 
     const std::string temp = TempNameBeside(target);
-    Fd to(OpenRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    Fd to(detail::OpenRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (to.fd < 0) return detail::HostPathError(errno, temp);
     DWORD err = FillCopy(from.fd, st, source, temp, to.fd);
     if (detail::Sys().close(to.release()) != 0 && !err) err = ErrorFromErrno(errno);

@@ -53,24 +53,6 @@ BOOL FailBool(DWORD code)
     return FALSE;
 }
 
-int OpenRetrying(const char* path, int flags, mode_t mode)
-{
-    int fd;
-    do {
-        fd = detail::Sys().open(path, flags, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-int FlockRetrying(int fd, int op)
-{
-    int rc;
-    do {
-        rc = detail::Sys().flock(fd, op);
-    } while (rc != 0 && errno == EINTR);
-    return rc;
-}
-
 // Share 0 holds an exclusive lock, a share without write a shared one; a
 // share that lets others write holds nothing but must not get past an
 // exclusive holder either.
@@ -78,10 +60,10 @@ DWORD TakeShareLock(int fd, DWORD shareMode)
 {
     const bool probeOnly = shareMode & FILE_SHARE_WRITE;
     const int op = shareMode == 0 ? LOCK_EX : LOCK_SH;
-    if (FlockRetrying(fd, op | LOCK_NB) != 0)
+    if (detail::FlockRetrying(fd, op | LOCK_NB) != 0)
         return errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ErrorFromErrno(errno);
     if (probeOnly)
-        FlockRetrying(fd, LOCK_UN);
+        detail::FlockRetrying(fd, LOCK_UN);
     return ERROR_SUCCESS;
 }
 
@@ -131,7 +113,7 @@ DWORD OpenLocked(const std::string& host, DWORD access, DWORD share, DWORD dispo
                  bool exists, int& fd)
 {
     const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
-    fd = OpenRetrying(host.c_str(), OpenFlags(access, disposition), mode);
+    fd = detail::OpenRetrying(host.c_str(), OpenFlags(access, disposition), mode);
     if (fd < 0)
         return errno == EEXIST ? ERROR_FILE_EXISTS : detail::HostPathError(errno, host);
     DWORD err = ERROR_SUCCESS;
@@ -242,7 +224,7 @@ DWORD CheckTarget(const std::string& target, struct stat& st, bool& exists)
     if (S_ISDIR(st.st_mode) || IsReadOnly(st))
         return ERROR_ACCESS_DENIED;
     // A direct write would be refused while another holds the file.
-    const int fd = OpenRetrying(target.c_str(), O_RDONLY | O_CLOEXEC, 0);
+    const int fd = detail::OpenRetrying(target.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (fd < 0)
         return detail::HostPathError(errno, target);
     const DWORD err = TakeShareLock(fd, 0);
@@ -266,7 +248,7 @@ DWORD CreateTemp(const std::string& target, std::string& temp, int& fd)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         temp = TempName(target);
-        fd = OpenRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = detail::OpenRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0)
             return ERROR_SUCCESS;
         if (errno != EEXIST)

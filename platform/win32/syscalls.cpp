@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -57,5 +58,23 @@ SysCalls& Sys()
 }
 
 const SysCalls& RealSysCalls() { return kReal; }
+
+int OpenRetrying(const char* path, int flags, mode_t mode)
+{
+    int fd;
+    do {
+        fd = Sys().open(path, flags, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+int FlockRetrying(int fd, int op)
+{
+    int rc;
+    do {
+        rc = Sys().flock(fd, op);
+    } while (rc != 0 && errno == EINTR);
+    return rc;
+}
 
 } // namespace win32::detail

@@ -54,6 +54,10 @@ SysCalls& Sys();
 /// The C library's table.
 const SysCalls& RealSysCalls();
 
+/// open and flock through the table, tried again when a signal interrupts them.
+int OpenRetrying(const char* path, int flags, mode_t mode);
+int FlockRetrying(int fd, int op);
+
 /// Restores the table as it was when the guard was made.
 class ScopedSysCalls {
 public:
