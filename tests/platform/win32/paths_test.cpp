@@ -27,6 +27,18 @@ protected:
         EXPECT_EQ(err, ERROR_SUCCESS) << path;
         return host;
     }
+
+    // Makes the drive-links folder anew under the same name, with C: only,
+    // then maps D: to folder and checks that both drives resolve.
+    void RemakeLinksFolderWithD(const std::string& folder)
+    {
+        fs::remove_all(env.prefix() + "/dosdevices");
+        fs::create_directories(env.prefix() + "/dosdevices");
+        fs::create_symlink("../drive_c", env.prefix() + "/dosdevices/c:");
+        env.mapDrive('D', env.root() + folder);
+        EXPECT_EQ(Resolve("D:\\x"), env.root() + folder + "/x");
+        EXPECT_EQ(Resolve("C:\\x"), env.prefix() + "/drive_c/x");
+    }
 };
 
 TEST_F(PathsTest, PrefixIsCreatedWithDriveLinksAndSystemFolder)
@@ -62,12 +74,7 @@ TEST_F(PathsTest, ChangedAndRecreatedDriveLinksAreNoticedAtOnce)
     EXPECT_EQ(Resolve("D:\\x"), env.root() + "/second/x");
 
     // The whole dosdevices folder made anew under the same name.
-    fs::remove_all(env.prefix() + "/dosdevices");
-    fs::create_directories(env.prefix() + "/dosdevices");
-    fs::create_symlink("../drive_c", env.prefix() + "/dosdevices/c:");
-    env.mapDrive('D', env.root() + "/third");
-    EXPECT_EQ(Resolve("D:\\x"), env.root() + "/third/x");
-    EXPECT_EQ(Resolve("C:\\x"), env.prefix() + "/drive_c/x");
+    RemakeLinksFolderWithD("/third");
     env.mapDrive('D', env.root() + "/fourth");
     EXPECT_EQ(Resolve("D:\\x"), env.root() + "/fourth/x");
 }
@@ -217,12 +224,7 @@ TEST_F(PathsTest, DriveLinksChangedLongAfterTheFolderWasMadeAreNoticed)
     EXPECT_EQ(Resolve("D:\\x"), env.root() + "/second/x");
 
     // The folder made anew: the old one, still open, has no links left.
-    fs::remove_all(env.prefix() + "/dosdevices");
-    fs::create_directories(env.prefix() + "/dosdevices");
-    fs::create_symlink("../drive_c", env.prefix() + "/dosdevices/c:");
-    env.mapDrive('D', env.root() + "/third");
-    EXPECT_EQ(Resolve("D:\\x"), env.root() + "/third/x");
-    EXPECT_EQ(Resolve("C:\\x"), env.prefix() + "/drive_c/x");
+    RemakeLinksFolderWithD("/third");
     env.mapDrive('D', env.root() + "/fourth");
     ++gLinksChanged;
     EXPECT_EQ(Resolve("D:\\x"), env.root() + "/fourth/x");
