@@ -20,8 +20,13 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # Several checkouts may set up at once: one installer at a time, and apt
+  # waits for a dpkg lock held by anything else.
+  exec 9>/tmp/vantrel-setup.lock
+  flock 9
+  $SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  flock -u 9
 fi
 
 # Locales that the date and number tests run under.
