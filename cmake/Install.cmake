@@ -9,11 +9,9 @@ set(VANTREL_INCLUDE_DEST ${CMAKE_INSTALL_INCLUDEDIR}/vantrel)
 install(FILES
   ${PROJECT_SOURCE_DIR}/runtime/uDyxSubs.h
   ${PROJECT_SOURCE_DIR}/runtime/uMultiLanguage.h
+  ${PROJECT_SOURCE_DIR}/runtime/uAbout.h
   ${VANTREL_GENERATED_DIR}/vantrel_export.h
   DESTINATION ${VANTREL_INCLUDE_DEST})
-if(EXISTS ${PROJECT_SOURCE_DIR}/runtime/uAbout.h)
-  install(FILES ${PROJECT_SOURCE_DIR}/runtime/uAbout.h DESTINATION ${VANTREL_INCLUDE_DEST})
-endif()
 # Only the class-library stand-ins and Windows types that the public headers use.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/platform/classlib/ DESTINATION ${VANTREL_INCLUDE_DEST}/classlib
   FILES_MATCHING PATTERN "*.h")

@@ -1,21 +1,30 @@
-// A host application built against the installed library: saves built-in
-// table 0 as the language file named on the command line and loads it back.
+// A host application built against the installed library, with no Qt
+// application object of its own: saves built-in table 0 as the language file
+// named on the command line and loads it back, then shows the about dialog
+// modally and closes it from code. With "no-display" after the file name it
+// expects the dialog to refuse with an error instead.
+#include "uAbout.h"
 #include "uDyxSubs.h"
 #include "uMultiLanguage.h"
 
-#include <cstdio>
+#include <QPushButton>
+#include <QTimer>
 
-int main(int argc, char** argv)
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+int RoundTripTable(const char* file)
 {
-    if (argc != 2) return 2;
     if (vantrel::MyLang == nullptr || vantrel::strDefaultLanguageFileName != "default.lang") return 3;
 
     vantrel::TMultiLang table;
     table.LoadInteralLanguage(0);
-    table.SaveToFile(argv[1]);
+    table.SaveToFile(file);
 
     vantrel::TMultiLang loaded;
-    if (!loaded.LoadFromFile(argv[1]) || loaded.IsDirty() || loaded.FileName != argv[1]) return 4;
+    if (!loaded.LoadFromFile(file) || loaded.IsDirty() || loaded.FileName != file) return 4;
     for (int32_t id = 0; id <= loaded.GetMaxMsgId(); ++id) {
         if (loaded.GetMsgItem(id) != table.GetMsgItem(id)) {
             std::fprintf(stderr, "id %s differs\n", vantrel::MyIntToStr0(id, 4).c_str());
@@ -23,4 +32,29 @@ int main(int argc, char** argv)
         }
     }
     return loaded.GetMsgItem(7).empty() ? 6 : 0;
+}
+
+int ShowAboutDialog(bool displayExpected)
+{
+    if (vantrel::frmAbout != nullptr || !vantrel::strUserName.empty()) return 7;
+    try {
+        vantrel::TfrmAbout dialog;
+        if (!displayExpected) return 8;
+        QTimer::singleShot(0, dialog.cmdOK, &QPushButton::click);
+        if (dialog.exec() != QDialog::Rejected || dialog.isVisible()) return 9;
+        return dialog.windowTitle() == "About" ? 0 : 10;
+    } catch (const vantrel::Exception& error) {
+        std::fprintf(stderr, "about dialog refused: %s\n", error.what());
+        return displayExpected ? 11 : 0;
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2 || argc > 3) return 2;
+    const bool displayExpected = argc == 2 || std::strcmp(argv[2], "no-display") != 0;
+    if (const int failed = RoundTripTable(argv[1])) return failed;
+    return ShowAboutDialog(displayExpected);
 }

@@ -2,7 +2,9 @@
 # install_roundtrip.sh <build dir> <work dir> <source dir> [host compiler flags]
 # Installs the build into <work dir>/prefix, then builds tests/install/host.cpp
 # against the installed library with pkg-config and with find_package(Vantrel),
-# and runs both: each round-trips built-in table 0 through a language file.
+# and runs both: each round-trips built-in table 0 through a language file and
+# shows the about dialog offscreen, then once more without any display, where
+# the dialog must refuse with an error and leave the host running.
 set -euo pipefail
 build=$1
 work=$2
@@ -22,8 +24,9 @@ export VANTREL_PREFIX=$work/vantrel-prefix
 run_host() {
   local program=$1 dir=$2
   mkdir -p "$dir"
-  (cd "$dir" && "$program" roundtrip.lang)
+  (cd "$dir" && QT_QPA_PLATFORM=offscreen "$program" roundtrip.lang)
   cmp "$dir/roundtrip.lang" "$src/runtime/lang/table0.lang"
+  (cd "$dir" && env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$program" roundtrip.lang no-display)
 }
 
 echo "--- pkg-config: $(pkg-config --cflags --libs vantrel)"
