@@ -197,7 +197,10 @@ void TfrmAbout::showEvent(QShowEvent* event)
 void TfrmAbout::keyPressEvent(QKeyEvent* event)
 {
     // No button answers Escape, so it does not close the dialog.
-    if (event->matches(QKeySequence::Cancel)) return event->accept();
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
     QDialog::keyPressEvent(event);
 }
 
