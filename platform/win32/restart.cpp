@@ -7,6 +7,7 @@
 #include "win32/syscalls.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 #include <cerrno>
 #include <mutex>
@@ -88,12 +89,6 @@ DWORD ResolveHost(const std::string& windowsName, std::string& host)
 
 // ---- carrying out ---------------------------------------------------------
 
-bool Exists(const std::string& host)
-{
-    struct stat st{};
-    return detail::Sys().lstat(host.c_str(), &st) == 0;
-}
-
 bool DeleteHost(const std::string& host)
 {
     struct stat st{};
@@ -113,24 +108,26 @@ bool MoveHost(const HostOperation& op)
     return detail::Sys().rename(op.source.c_str(), op.target.c_str()) == 0;
 }
 
-// A deletion followed by a replacing move onto the same name is left to the
-// move, which replaces the file in one step: the target is never gone
-// without its replacement.
-bool CoveredByNextMove(const std::vector<HostOperation>& ops, size_t i)
+// A deletion followed by a move onto the same name is one step: the move
+// replaces the file, and when it cannot run the file stays. A target is
+// never gone without its replacement. (A folder is no file to replace.)
+bool IsReplacement(const std::vector<HostOperation>& ops, size_t i)
 {
-    if (!ops[i].target.empty() || i + 1 >= ops.size()) return false;
-    const HostOperation& next = ops[i + 1];
-    return next.replace && next.target == ops[i].source && Exists(next.source);
+    if (!ops[i].target.empty() || i + 1 >= ops.size() || ops[i + 1].target != ops[i].source) return false;
+    struct stat st{};
+    return detail::Sys().lstat(ops[i].source.c_str(), &st) != 0 || !S_ISDIR(st.st_mode);
 }
 
 void CarryOut(const std::vector<HostOperation>& ops, detail::RestartResult& result)
 {
     for (size_t i = 0; i < ops.size(); ++i) {
-        bool ok;
-        if (CoveredByNextMove(ops, i))
-            ok = true;
-        else
-            ok = ops[i].target.empty() ? DeleteHost(ops[i].source) : MoveHost(ops[i]);
+        if (IsReplacement(ops, i)) {
+            HostOperation move = ops[++i];
+            move.replace = true;
+            (MoveHost(move) ? result.done : result.failed) += 2;
+            continue;
+        }
+        const bool ok = ops[i].target.empty() ? DeleteHost(ops[i].source) : MoveHost(ops[i]);
         ++(ok ? result.done : result.failed);
     }
 }
@@ -211,6 +208,41 @@ DWORD RegisterPendingFileOperations(const std::vector<PendingFileOperation>& ops
     }
     SetLastError(err);
     return err;
+}
+
+bool IsNamedByPendingFileOperation(const std::string& fileName)
+{
+    std::string host, data;
+    if (ResolveHost(fileName, host)) return false;
+    const std::string dbPath = detail::RegistryDatabasePath();
+    struct stat st{};
+    if (detail::Sys().stat(dbPath.c_str(), &st) != 0) return false; // no registry, nothing pending
+    detail::RegistryDb* db = nullptr;
+    detail::KeyId root = 0, key = 0;
+    if (detail::RegistryDb::Open(dbPath, db) || db->RootKey(HKEY_LOCAL_MACHINE, root) ||
+        db->FindKey(root, kSessionManager, key) || ReadText(*db, key, kOperationsValue, data))
+        return false;
+    // Folded, as the name may be written in another case than it was registered.
+    const std::string name = detail::FoldCase(host);
+    for (const HostOperation& op : Decode(data))
+        if (detail::FoldCase(op.source) == name || detail::FoldCase(op.target) == name) return true;
+    return false;
+}
+
+StagingLock::StagingLock(const std::string& folder)
+{
+    std::string host;
+    if (folder.empty() || ResolveHost(folder, host)) return;
+    fd_ = detail::OpenRetrying(host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (fd_ >= 0 && detail::FlockRetrying(fd_, LOCK_EX) != 0) {
+        detail::Sys().close(fd_);
+        fd_ = -1;
+    }
+}
+
+StagingLock::~StagingLock()
+{
+    if (fd_ >= 0) detail::Sys().close(fd_);
 }
 
 namespace detail {

@@ -27,6 +27,27 @@ struct PendingFileOperation {
 /// the last error.
 DWORD RegisterPendingFileOperations(const std::vector<PendingFileOperation>& ops);
 
+/// True when an operation kept for the next restart names the file (a
+/// Windows path) as its source or its target; the case of A-Z is ignored.
+/// False when nothing is kept or the registry cannot be read.
+bool IsNamedByPendingFileOperation(const std::string& fileName);
+
+/// Held while a file is staged in a folder for the next restart and its
+/// operations are registered, so that no two callers choose the same
+/// staging name: another thread or process that locks the same folder
+/// waits until this one is released. Without a folder (an empty name, or
+/// one that cannot be opened) it holds nothing.
+class StagingLock {
+public:
+    explicit StagingLock(const std::string& folder);
+    ~StagingLock();
+    StagingLock(const StagingLock&) = delete;
+    StagingLock& operator=(const StagingLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
 namespace detail {
 
 struct RestartResult {
@@ -37,6 +58,9 @@ struct RestartResult {
 /// Carries out, in order, the operations registered in the prefix folder
 /// prefixDir under a boot id other than the current one, then removes them;
 /// runs in one registry transaction, so only one process carries them out.
+/// A deletion directly followed by a move onto the same name is carried out
+/// as one replacing move (two operations in the counts): when the move
+/// cannot run, the file is not deleted either.
 /// Operations of the current boot stay. Returns a registry error or ERROR_SUCCESS.
 DWORD RunPendingFileOperations(const std::string& prefixDir, RestartResult& result);
 

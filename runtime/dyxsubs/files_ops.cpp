@@ -3,11 +3,19 @@
 
 #include "classlib/Exceptions.h"
 #include "files_pathrules.h"
+#include "win32/errors.h"
 #include "win32/fileops.h"
+#include "win32/files.h"
 #include "win32/find.h"
 #include "win32/restart.h"
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <functional>
 #include <new>
+#include <thread>
+#include <utility>
 
 namespace vantrel {
 
@@ -29,12 +37,89 @@ bool ResetAndDelete(const std::string& FileName)
            win32::DeleteFileA(FileName.c_str());
 }
 
+std::string CannotDelete(const std::string& FileName) { return "Can not delete file '" + FileName + "'."; }
+
 std::string DeleteText(const std::string& FileName)
 {
-    std::string result = "Can not delete file '" + FileName + "'.";
+    std::string result = CannotDelete(FileName);
     if (ResetAndDelete(FileName)) result.clear();
     return result;
 }
+
+// A name in the folder of FileName (either separator counts, as in the file
+// calls) for a file set aside there for a moment.
+std::string AsideName(const std::string& FileName)
+{
+    static std::atomic<uint32_t> counter{0};
+    const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+    const size_t thread = std::hash<std::thread::id>()(std::this_thread::get_id());
+    const auto mix = static_cast<uint32_t>((static_cast<uint64_t>(ticks) ^ thread) * 2654435761u) + counter++;
+    char tag[16];
+    std::snprintf(tag, sizeof tag, "~%08x.tmp", static_cast<unsigned>(mix));
+    const size_t at = LastDelimiter(FileName, "\\/:");
+    return FileName.substr(0, at == std::string::npos ? 0 : at + 1) + tag;
+}
+
+// An existing target taken out of the way of a copy or rename as the steps
+// remove it (attributes reset, then gone from its name), but kept under a
+// temporary name in its folder until the step after has run: when that
+// step fails, the file comes back whole, with the attributes it had.
+class SetAside {
+public:
+    SetAside() = default;
+    SetAside(const SetAside&) = delete;
+    SetAside& operator=(const SetAside&) = delete;
+    ~SetAside()
+    {
+        try {
+            Restore();
+        } catch (...) {
+        }
+    }
+
+    // The removal's outcome, as MyDeleteFile reports it.
+    bool Remove(const std::string& FileName)
+    {
+        const win32::DWORD attributes = win32::GetFileAttributesA(FileName.c_str());
+        if (!win32::SetFileAttributesA(FileName.c_str(), win32::FILE_ATTRIBUTE_NORMAL)) return false;
+        const bool isFile = attributes != win32::INVALID_FILE_ATTRIBUTES && !(attributes & win32::FILE_ATTRIBUTE_DIRECTORY);
+        for (int attempt = 0; isFile && attempt < 3; ++attempt) {
+            const std::string aside = AsideName(FileName);
+            if (win32::MoveFileExA(FileName.c_str(), aside.c_str(), 0)) {
+                name_ = FileName;
+                aside_ = aside;
+                attributes_ = attributes;
+                return true;
+            }
+            if (win32::GetLastError() != win32::ERROR_ALREADY_EXISTS) break;
+        }
+        // Where no temporary name can be had, the file goes as the steps say.
+        return win32::DeleteFileA(FileName.c_str()) != win32::FALSE;
+    }
+
+    // Deletes the file set aside after a step that succeeded; brings it back
+    // after one that failed.
+    void Settle(bool succeeded)
+    {
+        if (!succeeded) return Restore();
+        if (!aside_.empty()) win32::DeleteFileA(aside_.c_str());
+        aside_.clear();
+    }
+
+private:
+    void Restore()
+    {
+        if (aside_.empty()) return;
+        const std::string aside = std::exchange(aside_, std::string());
+        // What a failed step left under the name (a copy a failed move made
+        // before it could remove its source) gives way to the file it replaced.
+        if (win32::MoveFileExA(aside.c_str(), name_.c_str(), win32::MOVEFILE_REPLACE_EXISTING))
+            win32::SetFileAttributesA(name_.c_str(), attributes_);
+    }
+
+    std::string name_, aside_;
+    win32::DWORD attributes_ = 0;
+};
 
 // Closes a search on every way out.
 struct SearchGuard {
@@ -45,18 +130,38 @@ struct SearchGuard {
     }
 };
 
-// Stages the source in the target drive's Temp folder; returns the name the
-// move then starts from.
-std::string Stage(const std::string& Source, const std::string& Target)
+constexpr int kMaxStagingNumber = 9999;
+
+// The Temp folder on the target's drive; empty for a target without a drive.
+std::string StagingFolder(const std::string& Target)
 {
     const std::string drive = DrivePart(Target);
-    if (drive.empty()) return Source;
-    const std::string folder = drive.substr(0, 1) + ":\\Temp\\";
-    CreateFullPath(folder);
-    const std::string staged = folder + NamePart(Source);
+    return drive.empty() ? std::string() : drive.substr(0, 1) + ":\\Temp\\";
+}
+
+// The first of name, name~1, name~2, ... (numbered before the extension) that
+// no operation kept for the restart names: a file staged for one target is
+// never replaced by one staged for another. Empty when all are taken.
+std::string StagingName(const std::string& Folder, const std::string& Name)
+{
+    const std::string ext = Extension(Name);
+    const std::string base = Name.substr(0, Name.size() - ext.size());
+    std::string staged = Folder + Name;
+    for (int n = 1; win32::IsNamedByPendingFileOperation(staged); ++n) {
+        if (n > kMaxStagingNumber) return std::string();
+        staged = Folder + base + "~" + std::to_string(n) + ext;
+    }
+    return staged;
+}
+
+// Stages the source in the staging folder; returns the name the move then
+// starts from.
+std::string Stage(const std::string& Source, const std::string& Folder)
+{
     // Already there (the same file under any name): nothing to copy or delete.
-    if (win32::IsSameFile(Source, staged)) return Source;
-    if (!MyCopyFile(Source, staged)) return Source;
+    if (win32::IsSameFile(Source, Folder + NamePart(Source))) return Source;
+    const std::string staged = StagingName(Folder, NamePart(Source));
+    if (staged.empty() || !MyCopyFile(Source, staged)) return Source;
     MyDeleteFile(Source);
     return staged;
 }
@@ -97,8 +202,11 @@ bool MyCopyFile(const std::string& Source, const std::string& Target)
     try {
         if (!FileExists(Source)) return false;
         if (win32::IsSameFile(Source, Target)) return true;
-        if (FileExists(Target) && !MyDeleteFile(Target)) return false;
-        return win32::CopyFileA(Source.c_str(), Target.c_str(), win32::FALSE) != win32::FALSE;
+        SetAside old;
+        if (FileExists(Target) && !old.Remove(Target)) return false;
+        const bool copied = win32::CopyFileA(Source.c_str(), Target.c_str(), win32::FALSE) != win32::FALSE;
+        old.Settle(copied);
+        return copied;
     } catch (...) {
         return false;
     }
@@ -109,12 +217,11 @@ std::string MyCopyFile2(const std::string& Source, const std::string& Target)
     try {
         if (!FileExists(Source)) return "Source file '" + Source + "' does not exist.";
         if (win32::IsSameFile(Source, Target)) return std::string();
-        if (FileExists(Target)) {
-            const std::string deleted = DeleteText(Target);
-            if (!deleted.empty()) return deleted;
-        }
-        if (win32::CopyFileA(Source.c_str(), Target.c_str(), win32::FALSE)) return std::string();
-        return "Failed to copy file.";
+        SetAside old;
+        if (FileExists(Target) && !old.Remove(Target)) return CannotDelete(Target);
+        const bool copied = win32::CopyFileA(Source.c_str(), Target.c_str(), win32::FALSE) != win32::FALSE;
+        old.Settle(copied);
+        return copied ? std::string() : "Failed to copy file.";
     } catch (const std::exception& e) {
         return MessageOf(e);
     }
@@ -125,9 +232,12 @@ bool MyRenameFile(const std::string& OldName, const std::string& NewName)
     try {
         if (!FileExists(OldName)) return false;
         if (!win32::SetFileAttributesA(OldName.c_str(), win32::FILE_ATTRIBUTE_NORMAL)) return false;
+        SetAside old;
         // A new name for the same file (another case, another path) is no target to remove.
-        if (!win32::IsSameFile(OldName, NewName)) MyDeleteFile(NewName);
-        return win32::MoveFileA(OldName.c_str(), NewName.c_str()) != win32::FALSE;
+        if (!win32::IsSameFile(OldName, NewName)) old.Remove(NewName);
+        const bool moved = win32::MoveFileA(OldName.c_str(), NewName.c_str()) != win32::FALSE;
+        old.Settle(moved);
+        return moved;
     } catch (...) {
         return false;
     }
@@ -152,7 +262,11 @@ void DeleteAllFile(const std::string& Path)
 int32_t MoveFileReboot(const std::string& Source, const std::string& Target)
 {
     if (!FileExists(Source)) return -1;
-    const std::string from = Stage(Source, Target);
+    const std::string staging = StagingFolder(Target);
+    if (!staging.empty()) CreateFullPath(staging);
+    // Held until the operations are registered, so the staging name stays ours.
+    const win32::StagingLock lock(staging);
+    const std::string from = staging.empty() ? Source : Stage(Source, staging);
     if (FileExists(Target)) win32::SetFileAttributesA(Target.c_str(), win32::FILE_ATTRIBUTE_NORMAL);
     const std::string folder = PathPart(Target);
     if (!folder.empty() && !DirectoryExists(folder)) CreateFullPath(folder);

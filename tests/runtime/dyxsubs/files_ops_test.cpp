@@ -16,8 +16,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -151,8 +154,9 @@ TEST(MyCopyFile, FailuresAfterTheTargetWasRemoved)
         };
         EXPECT_EQ(MyCopyFile2("C:\\src.txt", "D:\\dst.txt"), "Failed to copy file.");
     }
-    EXPECT_FALSE(env.exists("D:\\dst.txt"));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(env.root() + "/d"), {}), 0);
+    // The removed target comes back, and nothing else is left in its folder.
+    EXPECT_EQ(env.readFile("D:\\dst.txt"), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(env.root() + "/d"), {}), 1);
 
     env.writeFile("D:\\dst.txt", "old");
     {
@@ -228,6 +232,67 @@ TEST(MyRenameFile, FailedMoveKeepsTheOldFileWithResetAttributes)
     EXPECT_EQ(Attributes("C:\\old.txt"), win32::FILE_ATTRIBUTE_NORMAL);
 }
 
+size_t EntriesIn(const std::string& hostDir)
+{
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(hostDir), {}));
+}
+
+TEST(FailedCopyOrRename, TheReplacedTargetComesBackWhole)
+{
+    struct Case {
+        const char* name;
+        std::string (*call)();
+        const char* failed;
+        const char* succeeded;
+    };
+    const Case cases[] = {
+        {"MyCopyFile2", [] { return MyCopyFile2("C:\\src.txt", "D:\\dst.txt"); }, "Failed to copy file.", ""},
+        {"MyCopyFile", [] { return std::string(MyCopyFile("C:\\src.txt", "D:\\dst.txt") ? "true" : "false"); },
+         "false", "true"},
+        {"MyRenameFile", [] { return std::string(MyRenameFile("C:\\src.txt", "D:\\dst.txt") ? "true" : "false"); },
+         "false", "true"},
+    };
+    for (const Case& c : cases) {
+        TempPrefix env;
+        env.writeFile("C:\\src.txt", "new");
+        env.writeFile("D:\\dst.txt", "old");
+        MakeReadOnlyHidden("D:\\dst.txt");
+        struct stat before{}, after{};
+        ASSERT_EQ(stat(env.hostPath("D:\\dst.txt").c_str(), &before), 0);
+        {
+            HeldOpen source("C:\\src.txt", 0);
+            ASSERT_TRUE(source.ok());
+            EXPECT_EQ(c.call(), c.failed) << c.name;
+        }
+        ASSERT_EQ(stat(env.hostPath("D:\\dst.txt").c_str(), &after), 0) << c.name;
+        EXPECT_EQ(env.readFile("D:\\dst.txt"), "old") << c.name;
+        EXPECT_EQ(Attributes("D:\\dst.txt"), win32::FILE_ATTRIBUTE_READONLY | win32::FILE_ATTRIBUTE_HIDDEN |
+                                                  win32::FILE_ATTRIBUTE_SYSTEM)
+            << c.name;
+        EXPECT_EQ(after.st_ino, before.st_ino) << c.name;
+        EXPECT_EQ(after.st_mode, before.st_mode) << c.name;
+        EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec) << c.name;
+        EXPECT_EQ(EntriesIn(env.root() + "/d"), 1u) << c.name;
+
+        // Once the source is free the same call replaces the target and leaves nothing beside it.
+        EXPECT_EQ(c.call(), c.succeeded) << c.name;
+        EXPECT_EQ(env.readFile("D:\\dst.txt"), "new") << c.name;
+        EXPECT_EQ(EntriesIn(env.root() + "/d"), 1u) << c.name;
+    }
+}
+
+TEST(FailedCopyOrRename, NoRoomForATemporaryNameStillReplaces)
+{
+    TempPrefix env;
+    // The folder's name leaves no room in a full path for a name longer than the target's.
+    const std::string folder = "C:\\" + std::string(250, 'f');
+    env.writeFile(folder + "\\a.b", "old");
+    env.writeFile("C:\\src.txt", "new");
+    EXPECT_EQ(MyCopyFile2("C:\\src.txt", folder + "\\a.b"), "");
+    EXPECT_EQ(env.readFile(folder + "\\a.b"), "new");
+    EXPECT_EQ(EntriesIn(env.hostPath(folder)), 1u);
+}
+
 TEST(DeleteAllFile, DeletesFilesOnly)
 {
     TempPrefix env;
@@ -301,6 +366,19 @@ protected:
         win32::detail::RestartResult result;
         ASSERT_EQ(win32::detail::RunPendingFileOperations(env_.prefix(), result), win32::ERROR_SUCCESS);
         EXPECT_EQ(result.failed, 0);
+    }
+
+    // Restarts through the program, as a system does at boot; returns what it printed.
+    std::string RestartProgram()
+    {
+        Boot("boot-B");
+        const std::string command = std::string(VANTREL_RESTART_PROGRAM) + " --boot-id-file " + bootFile_;
+        FILE* out = popen(command.c_str(), "r");
+        if (!out) return "cannot start " + command;
+        char line[256] = {};
+        const bool read = fgets(line, sizeof line, out) != nullptr;
+        pclose(out);
+        return read ? line : "no output";
     }
 
     TempPrefix env_;
@@ -392,6 +470,119 @@ TEST_F(MoveFileRebootTest, FailedRegistrationRemovesNothing)
     std::filesystem::remove(env_.prefix() + "/registry.db");
     Restart();
     EXPECT_EQ(env_.readFile("D:\\App\\x.dll"), "v1");
+}
+
+// Newest first: each holder process inherited the release pipes of those before it.
+void Release(std::vector<std::unique_ptr<HeldOpen>>& held)
+{
+    while (!held.empty()) held.pop_back();
+}
+
+struct Registration {
+    const char* source;
+    const char* content;
+    const char* target;
+};
+
+struct Expected {
+    const char* name;
+    const char* content;
+};
+
+struct RebootScenario {
+    const char* name;
+    std::vector<Registration> registrations;
+    std::vector<Expected> staged;  // before the restart
+    std::vector<Expected> targets; // after it
+    const char* report;
+};
+
+// Every target is held by a running program, so each call registers its move.
+TEST_F(MoveFileRebootTest, EveryRegistrationKeepsItsOwnStagedFile)
+{
+    const RebootScenario scenarios[] = {
+        {"the same target twice",
+         {{"C:\\v2\\x.dll", "v2", "D:\\App\\x.dll"}, {"C:\\v3\\x.dll", "v3", "D:\\App\\x.dll"}},
+         {{"D:\\Temp\\x.dll", "v2"}, {"D:\\Temp\\x~1.dll", "v3"}},
+         {{"D:\\App\\x.dll", "v3"}},
+         "4 operation(s) carried out, 0 failed\n"},
+        {"one file name for two targets",
+         {{"C:\\a\\x.dll", "a", "D:\\App1\\x.dll"}, {"C:\\b\\X.DLL", "b", "D:\\App2\\y.dll"}},
+         {{"D:\\Temp\\x.dll", "a"}, {"D:\\Temp\\X~1.DLL", "b"}},
+         {{"D:\\App1\\x.dll", "a"}, {"D:\\App2\\y.dll", "b"}},
+         "4 operation(s) carried out, 0 failed\n"},
+        {"three registrations, no extension",
+         {{"C:\\1\\lib", "1", "D:\\A\\lib"}, {"C:\\2\\lib", "2", "D:\\B\\lib"}, {"C:\\3\\lib", "3", "D:\\A\\lib"}},
+         {{"D:\\Temp\\lib", "1"}, {"D:\\Temp\\lib~1", "2"}, {"D:\\Temp\\lib~2", "3"}},
+         {{"D:\\A\\lib", "3"}, {"D:\\B\\lib", "2"}},
+         "6 operation(s) carried out, 0 failed\n"},
+    };
+    for (const RebootScenario& scenario : scenarios) {
+        SCOPED_TRACE(scenario.name);
+        std::vector<std::unique_ptr<HeldOpen>> running;
+        for (const Registration& r : scenario.registrations) {
+            env_.writeFile(r.source, r.content);
+            if (!env_.exists(r.target)) env_.writeFile(r.target, "old");
+            running.push_back(std::make_unique<HeldOpen>(r.target, win32::FILE_SHARE_READ));
+        }
+        for (const Registration& r : scenario.registrations) EXPECT_EQ(MoveFileReboot(r.source, r.target), 0);
+        Release(running);
+        for (const Expected& e : scenario.staged) EXPECT_EQ(env_.readFile(e.name), e.content) << e.name;
+        EXPECT_EQ(RestartProgram(), scenario.report);
+        for (const Expected& e : scenario.targets) EXPECT_EQ(env_.readFile(e.name), e.content) << e.name;
+        EXPECT_TRUE(std::filesystem::is_empty(env_.hostPath("D:\\Temp")));
+        Boot("boot-A");
+    }
+}
+
+TEST_F(MoveFileRebootTest, ALeftoverStagedFileThatNothingNamesIsReplaced)
+{
+    env_.writeFile("D:\\Temp\\x.dll", "stale");
+    env_.writeFile("C:\\new\\x.dll", "v2");
+    env_.writeFile("D:\\App\\x.dll", "v1");
+    HeldOpen running("D:\\App\\x.dll", win32::FILE_SHARE_READ);
+    ASSERT_TRUE(running.ok());
+    EXPECT_EQ(MoveFileReboot("C:\\new\\x.dll", "D:\\App\\x.dll"), 0);
+    EXPECT_EQ(env_.readFile("D:\\Temp\\x.dll"), "v2");
+    EXPECT_FALSE(env_.exists("D:\\Temp\\x~1.dll"));
+}
+
+TEST_F(MoveFileRebootTest, ATargetWhoseStagedFileIsGoneStays)
+{
+    env_.writeFile("C:\\new\\x.dll", "v2");
+    env_.writeFile("D:\\App\\x.dll", "v1");
+    {
+        HeldOpen running("D:\\App\\x.dll", win32::FILE_SHARE_READ);
+        ASSERT_TRUE(running.ok());
+        EXPECT_EQ(MoveFileReboot("C:\\new\\x.dll", "D:\\App\\x.dll"), 0);
+    }
+    std::filesystem::remove(env_.hostPath("D:\\Temp\\x.dll"));
+    EXPECT_EQ(RestartProgram(), "0 operation(s) carried out, 2 failed\n");
+    EXPECT_EQ(env_.readFile("D:\\App\\x.dll"), "v1");
+}
+
+TEST_F(MoveFileRebootTest, CallersAtOnceStageUnderNamesOfTheirOwn)
+{
+    constexpr int kCallers = 6;
+    std::vector<std::unique_ptr<HeldOpen>> running;
+    for (int i = 0; i < kCallers; ++i) {
+        env_.writeFile("C:\\s" + std::to_string(i) + "\\x.dll", std::to_string(i));
+        env_.writeFile("D:\\App" + std::to_string(i) + "\\x.dll", "old");
+        running.push_back(std::make_unique<HeldOpen>("D:\\App" + std::to_string(i) + "\\x.dll", 0));
+    }
+    std::vector<std::thread> callers;
+    std::vector<int32_t> results(kCallers);
+    for (int i = 0; i < kCallers; ++i)
+        callers.emplace_back([i, &results] {
+            const std::string n = std::to_string(i);
+            results[i] = MoveFileReboot("C:\\s" + n + "\\x.dll", "D:\\App" + n + "\\x.dll");
+        });
+    for (std::thread& t : callers) t.join();
+    Release(running);
+    EXPECT_EQ(results, std::vector<int32_t>(kCallers, 0));
+    Restart();
+    for (int i = 0; i < kCallers; ++i)
+        EXPECT_EQ(env_.readFile("D:\\App" + std::to_string(i) + "\\x.dll"), std::to_string(i));
 }
 
 } // namespace
