@@ -221,7 +221,8 @@ DWORD CheckTarget(const std::string& target, struct stat& st, bool& exists)
         const DWORD missing = detail::HostPathError(ENOENT, target);
         return missing == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : missing;
     }
-    if (S_ISDIR(st.st_mode) || IsReadOnly(st))
+    // A folder, a pipe or a device has no content to replace.
+    if (!S_ISREG(st.st_mode) || IsReadOnly(st))
         return ERROR_ACCESS_DENIED;
     // A direct write would be refused while another holds the file.
     const int fd = detail::OpenRetrying(target.c_str(), O_RDONLY | O_CLOEXEC, 0);
@@ -257,22 +258,84 @@ DWORD CreateTemp(const std::string& target, std::string& temp, int& fd)
     return ERROR_FILE_EXISTS;
 }
 
-DWORD FillTemp(int fd, std::string_view data, const struct stat* old)
+// Gives the temporary file the target's owner and permission bits. Only the
+// superuser may give a file away, and others only to a group of their own:
+// where that is refused, ownerKept is false.
+DWORD TakeOwnerAndMode(int fd, const struct stat& old, bool& ownerKept)
 {
-    if (old) {
-        // Only the superuser can give the file back to its owner; others
-        // own what they replace anyway, so a refusal is no error.
-        if (old->st_uid != geteuid() || old->st_gid != getegid())
-            detail::Sys().fchown(fd, old->st_uid, old->st_gid);
-        if (detail::Sys().fchmod(fd, old->st_mode & 07777) != 0)
-            return ErrorFromErrno(errno);
-    }
+    struct stat now{};
+    if (detail::Sys().fstat(fd, &now) != 0)
+        return ErrorFromErrno(errno);
+    ownerKept = (now.st_uid == old.st_uid && now.st_gid == old.st_gid) ||
+                detail::Sys().fchown(fd, old.st_uid, old.st_gid) == 0;
+    if (ownerKept && detail::Sys().fchmod(fd, old.st_mode & 07777) != 0)
+        return ErrorFromErrno(errno);
+    return ERROR_SUCCESS;
+}
+
+DWORD WriteAndFlush(int fd, std::string_view data)
+{
     size_t written = 0;
     if (const DWORD err = WriteAll(fd, data.data(), data.size(), written))
         return err;
     if (detail::Sys().fsync(fd) != 0)
         return ErrorFromErrno(errno);
     return ERROR_SUCCESS;
+}
+
+// A rename lasts through a power loss only once its folder is flushed.
+DWORD FlushFolder(const std::string& target)
+{
+    const int fd = detail::OpenRetrying(ParentOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (fd < 0)
+        return ERROR_SUCCESS; // a folder we may not read cannot be flushed; the rename stands
+    DWORD err = ERROR_SUCCESS;
+    if (detail::Sys().fsync(fd) != 0 && errno != EINVAL)
+        err = ErrorFromErrno(errno);
+    detail::Sys().close(fd);
+    return err;
+}
+
+// Truncates and rewrites the file itself: its name, its other links and its
+// owner stay. A failure may leave it half written, as any direct write.
+DWORD WriteInPlace(const std::string& target, std::string_view data)
+{
+    int fd = -1;
+    if (const DWORD err = OpenLocked(target, GENERIC_WRITE, 0, TRUNCATE_EXISTING, 0, true, fd))
+        return err;
+    DWORD err = WriteAndFlush(fd, data);
+    if (detail::Sys().close(fd) != 0 && !err)
+        err = ErrorFromErrno(errno);
+    return err;
+}
+
+// Writes a temporary file beside the target and renames it over the target
+// (old: the target's status, null when it does not exist). Where that would
+// change more than the content (the folder refuses a temporary file, the
+// owner can't be kept), nothing is changed and inPlace is set.
+DWORD ReplaceThroughTemp(const std::string& target, const struct stat* old, std::string_view data, bool& inPlace)
+{
+    std::string temp;
+    int fd = -1;
+    if (const DWORD err = CreateTemp(target, temp, fd)) {
+        inPlace = old && err == ERROR_ACCESS_DENIED;
+        return err;
+    }
+    // Stored while the new file is still ours to write: the mode may take that away.
+    if (const detail::DosAttrib attrs = old ? detail::ReadDosAttrib(target) : detail::DosAttrib{}; attrs.bits)
+        detail::WriteDosAttrib(temp, attrs.bits);
+    bool ownerKept = true;
+    DWORD err = old ? TakeOwnerAndMode(fd, *old, ownerKept) : ERROR_SUCCESS;
+    inPlace = !ownerKept;
+    if (!err && !inPlace)
+        err = WriteAndFlush(fd, data);
+    if (detail::Sys().close(fd) != 0 && !err)
+        err = ErrorFromErrno(errno);
+    if (!err && !inPlace && detail::Sys().rename(temp.c_str(), target.c_str()) != 0)
+        err = detail::HostPathError(errno, target);
+    if (err || inPlace)
+        detail::Sys().unlink(temp.c_str());
+    return err || inPlace ? err : FlushFolder(target);
 }
 
 DWORD ReplaceAtomically(const std::string& fileName, std::string_view data)
@@ -287,23 +350,12 @@ DWORD ReplaceAtomically(const std::string& fileName, std::string_view data)
     bool exists = false;
     if (const DWORD err = CheckTarget(target, st, exists))
         return err;
-    std::string temp;
-    int fd = -1;
-    if (const DWORD err = CreateTemp(target, temp, fd))
-        return err;
-    DWORD err = FillTemp(fd, data, exists ? &st : nullptr);
-    if (detail::Sys().close(fd) != 0 && !err)
-        err = ErrorFromErrno(errno);
-    if (!err && exists) {
-        const detail::DosAttrib attrs = detail::ReadDosAttrib(target);
-        if (attrs.bits)
-            detail::WriteDosAttrib(temp, attrs.bits);
-    }
-    if (!err && detail::Sys().rename(temp.c_str(), target.c_str()) != 0)
-        err = detail::HostPathError(errno, target);
-    if (err)
-        detail::Sys().unlink(temp.c_str());
-    return err;
+    // A new file under this name would part it from its other links.
+    if (exists && st.st_nlink > 1)
+        return WriteInPlace(target, data);
+    bool inPlace = false;
+    const DWORD err = ReplaceThroughTemp(target, exists ? &st : nullptr, data, inPlace);
+    return inPlace ? WriteInPlace(target, data) : err;
 }
 
 } // namespace

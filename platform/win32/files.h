@@ -22,10 +22,16 @@ DWORD GetFileAttributesA(const char* fileName);
 
 /// Replaces the whole content of a file so that no reader ever sees it half
 /// written: a temporary file in the same folder, flushed, renamed over the
-/// target. The target's permission bits are kept; a symbolic link is
-/// followed; a read-only target fails with ERROR_ACCESS_DENIED. Returns
+/// target, and the folder flushed. The target's permission bits, attributes
+/// and owner are kept; a symbolic link is followed; a read-only target (or
+/// one that is no regular file) fails with ERROR_ACCESS_DENIED. Returns
 /// ERROR_SUCCESS or the error (also the last error); on failure the old file
 /// is whole and no temporary file is left.
+/// Where a new file would change more than the content (the target has
+/// other hard links, its folder refuses a temporary file, or its owner can't
+/// be given to a new file) the target is written in place instead: truncated,
+/// written and flushed, with the same errors; a failure then may leave it
+/// half written, as a direct write would.
 DWORD WriteFileAtomically(const std::string& fileName, std::string_view data);
 
 namespace detail {

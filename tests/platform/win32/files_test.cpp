@@ -6,6 +6,7 @@
 #include "win32/syscalls.h"
 
 #include <gtest/gtest.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <thread>
 #include <vector>
@@ -333,6 +335,125 @@ TEST_F(FilesTest, AtomicWriteRefusesReadOnlyTargetsAndMissingFolders)
     EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
     EXPECT_FALSE(env.exists("C:\\missing"));
     EXPECT_EQ(FolderEntries("C:\\").size(), 2u); // windows and ro.lang only
+}
+
+TEST_F(FilesTest, AtomicWriteKeepsOtherLinksAndFlushesTheFolder)
+{
+    env.writeFile("C:\\lang\\en.lang", "old");
+    const std::string host = env.hostPath("C:\\lang\\en.lang");
+    ASSERT_EQ(link(host.c_str(), env.hostPath("C:\\other.lang").c_str()), 0);
+    EXPECT_EQ(WriteFileAtomically("C:\\lang\\en.lang", "new"), ERROR_SUCCESS);
+    EXPECT_EQ(env.readFile("C:\\other.lang"), "new");
+    EXPECT_EQ(fs::hard_link_count(host), 2u);
+
+    static std::vector<bool> flushedFolders;
+    flushedFolders.clear();
+    detail::ScopedSysCalls guard;
+    guard.table().fsync = [](int fd) {
+        struct stat st{};
+        fstat(fd, &st);
+        flushedFolders.push_back(S_ISDIR(st.st_mode));
+        return S_ISDIR(st.st_mode) ? FailingFsync(fd) : 0;
+    };
+    EXPECT_EQ(WriteFileAtomically("C:\\lang\\fr.lang", "neu"), ERROR_IO_DEVICE);
+    EXPECT_EQ(flushedFolders, (std::vector<bool>{false, true}));
+}
+
+constexpr DWORD kUnreachable = 0xFFFFFFFFu;
+
+// The result of call run as the user uid/gid: in a child that gives up the
+// superuser's rights when the test runs as root, directly otherwise.
+DWORD RunAs(uid_t uid, gid_t gid, const std::string& folder, const std::function<DWORD()>& call)
+{
+    if (geteuid() != 0)
+        return call();
+    int out[2];
+    if (pipe(out) != 0)
+        return kUnreachable;
+    const pid_t child = fork();
+    if (child == 0) {
+        DWORD result = kUnreachable;
+        if (setgroups(0, nullptr) == 0 && setgid(gid) == 0 && setuid(uid) == 0 && access(folder.c_str(), X_OK) == 0)
+            result = call();
+        _exit(write(out[1], &result, sizeof result) == sizeof result ? 0 : 1);
+    }
+    close(out[1]);
+    DWORD result = kUnreachable;
+    if (child < 0 || read(out[0], &result, sizeof result) != sizeof result)
+        result = kUnreachable;
+    close(out[0]);
+    if (child > 0)
+        waitpid(child, nullptr, 0);
+    return result;
+}
+
+// Who owns a folder or file: the writer, the superuser, another user, or the
+// writer with another user's group ('-': no file).
+struct PermissionCase {
+    const char* name;
+    char folderOwner;
+    mode_t folderMode;
+    char fileOwner;
+    mode_t fileMode;
+    DWORD expected;
+    bool inPlace;
+};
+
+TEST_F(FilesTest, AtomicWriteFallsBackToWritingInPlaceAsAnUnprivilegedUser)
+{
+    const bool root = geteuid() == 0;
+    // As root the writer is nobody; otherwise it is this user, and another owner can't be made.
+    const uid_t us = root ? 65534 : geteuid();
+    const gid_t ourGroup = root ? 65534 : getegid();
+    constexpr uid_t kOther = 4321;
+    const PermissionCase cases[] = {
+        {"own file in a read-only folder", 'u', 0555, 'u', 0644, ERROR_SUCCESS, true},
+        {"another user's writable file in a sticky folder", 'r', 01777, 'o', 0666, ERROR_SUCCESS, true},
+        {"another user's writable file in our folder", 'u', 0755, 'o', 0666, ERROR_SUCCESS, true},
+        {"own file of a group we are not in", 'u', 0755, 'g', 0666, ERROR_SUCCESS, true},
+        {"another user's file we may only read", 'u', 0755, 'o', 0644, ERROR_ACCESS_DENIED, true},
+        {"own file in our folder", 'u', 0755, 'u', 0644, ERROR_SUCCESS, false},
+        {"new file in a read-only folder", 'u', 0555, '-', 0, ERROR_ACCESS_DENIED, false},
+    };
+    fs::permissions(env.root(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    std::string skipped;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const PermissionCase& c = cases[i];
+        if (!root && (c.folderOwner == 'r' || c.fileOwner == 'o' || c.fileOwner == 'g')) {
+            skipped += std::string(" '") + c.name + "'";
+            continue;
+        }
+        SCOPED_TRACE(c.name);
+        const std::string name = "D:\\p" + std::to_string(i) + "\\f.lang";
+        const std::string folder = env.hostPath("D:\\p" + std::to_string(i)), file = env.hostPath(name);
+        env.makeDir("D:\\p" + std::to_string(i));
+        struct stat before{}, after{};
+        if (c.fileOwner != '-') {
+            env.writeFile(name, "old");
+            ASSERT_EQ(chown(file.c_str(), c.fileOwner == 'o' ? kOther : us, c.fileOwner == 'u' ? ourGroup : kOther), 0);
+            ASSERT_EQ(chmod(file.c_str(), c.fileMode), 0);
+            ASSERT_EQ(stat(file.c_str(), &before), 0);
+        }
+        ASSERT_EQ(chown(folder.c_str(), c.folderOwner == 'r' ? 0 : us, c.folderOwner == 'r' ? 0 : ourGroup), 0);
+        ASSERT_EQ(chmod(folder.c_str(), c.folderMode), 0);
+
+        const DWORD result = RunAs(us, ourGroup, folder, [&name] { return WriteFileAtomically(name, "new"); });
+        if (result == kUnreachable)
+            GTEST_SKIP() << "an unprivileged user can't reach the temporary folder " << env.root();
+        EXPECT_EQ(result, c.expected);
+        chmod(folder.c_str(), 0755);
+        EXPECT_EQ(fs::exists(file) ? env.readFile(name) : "", c.fileOwner == '-' ? "" : c.expected ? "old" : "new");
+        EXPECT_EQ(FolderEntries("D:\\p" + std::to_string(i)).size(), c.fileOwner == '-' ? 0u : 1u);
+        if (c.fileOwner == '-')
+            continue;
+        ASSERT_EQ(stat(file.c_str(), &after), 0);
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(after.st_gid, before.st_gid);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(after.st_ino == before.st_ino, c.inPlace);
+    }
+    if (!skipped.empty())
+        GTEST_SKIP() << "another user's files need root to be made; not run:" << skipped;
 }
 
 // ---- attributes ------------------------------------------------------------
