@@ -3,7 +3,6 @@
 
 #include "classlib/Exceptions.h"
 #include "files_pathrules.h"
-#include "win32/errors.h"
 #include "win32/fileops.h"
 #include "win32/files.h"
 #include "win32/find.h"
@@ -82,16 +81,12 @@ public:
     {
         const win32::DWORD attributes = win32::GetFileAttributesA(FileName.c_str());
         if (!win32::SetFileAttributesA(FileName.c_str(), win32::FILE_ATTRIBUTE_NORMAL)) return false;
-        const bool isFile = attributes != win32::INVALID_FILE_ATTRIBUTES && !(attributes & win32::FILE_ATTRIBUTE_DIRECTORY);
-        for (int attempt = 0; isFile && attempt < 3; ++attempt) {
-            const std::string aside = AsideName(FileName);
-            if (win32::MoveFileExA(FileName.c_str(), aside.c_str(), 0)) {
-                name_ = FileName;
-                aside_ = aside;
-                attributes_ = attributes;
-                return true;
-            }
-            if (win32::GetLastError() != win32::ERROR_ALREADY_EXISTS) break;
+        const std::string aside = AsideName(FileName);
+        if (!(attributes & win32::FILE_ATTRIBUTE_DIRECTORY) && win32::MoveFileExA(FileName.c_str(), aside.c_str(), 0)) {
+            name_ = FileName;
+            aside_ = aside;
+            attributes_ = attributes;
+            return true;
         }
         // Where no temporary name can be had, the file goes as the steps say.
         return win32::DeleteFileA(FileName.c_str()) != win32::FALSE;

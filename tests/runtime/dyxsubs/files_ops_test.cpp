@@ -15,13 +15,14 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace vantrel;
@@ -239,58 +240,44 @@ size_t EntriesIn(const std::string& hostDir)
 
 TEST(FailedCopyOrRename, TheReplacedTargetComesBackWhole)
 {
-    struct Case {
-        const char* name;
-        std::string (*call)();
-        const char* failed;
-        const char* succeeded;
+    using Call = std::string (*)();
+    const std::array<Call, 3> calls = {
+        [] { return MyCopyFile2("C:\\src.txt", "D:\\dst.txt"); },
+        [] { return std::string(MyCopyFile("C:\\src.txt", "D:\\dst.txt") ? "ok" : "Failed to copy file."); },
+        [] { return std::string(MyRenameFile("C:\\src.txt", "D:\\dst.txt") ? "ok" : "Failed to copy file."); },
     };
-    const Case cases[] = {
-        {"MyCopyFile2", [] { return MyCopyFile2("C:\\src.txt", "D:\\dst.txt"); }, "Failed to copy file.", ""},
-        {"MyCopyFile", [] { return std::string(MyCopyFile("C:\\src.txt", "D:\\dst.txt") ? "true" : "false"); },
-         "false", "true"},
-        {"MyRenameFile", [] { return std::string(MyRenameFile("C:\\src.txt", "D:\\dst.txt") ? "true" : "false"); },
-         "false", "true"},
-    };
-    for (const Case& c : cases) {
+    for (size_t i = 0; i < calls.size(); ++i) {
         TempPrefix env;
         env.writeFile("C:\\src.txt", "new");
         env.writeFile("D:\\dst.txt", "old");
         MakeReadOnlyHidden("D:\\dst.txt");
-        struct stat before{}, after{};
-        ASSERT_EQ(stat(env.hostPath("D:\\dst.txt").c_str(), &before), 0);
+        const win32::DWORD attributes = Attributes("D:\\dst.txt");
+        const auto mode = std::filesystem::status(env.hostPath("D:\\dst.txt")).permissions();
         {
             HeldOpen source("C:\\src.txt", 0);
             ASSERT_TRUE(source.ok());
-            EXPECT_EQ(c.call(), c.failed) << c.name;
+            EXPECT_EQ(calls[i](), "Failed to copy file.") << i;
         }
-        ASSERT_EQ(stat(env.hostPath("D:\\dst.txt").c_str(), &after), 0) << c.name;
-        EXPECT_EQ(env.readFile("D:\\dst.txt"), "old") << c.name;
-        EXPECT_EQ(Attributes("D:\\dst.txt"), win32::FILE_ATTRIBUTE_READONLY | win32::FILE_ATTRIBUTE_HIDDEN |
-                                                  win32::FILE_ATTRIBUTE_SYSTEM)
-            << c.name;
-        EXPECT_EQ(after.st_ino, before.st_ino) << c.name;
-        EXPECT_EQ(after.st_mode, before.st_mode) << c.name;
-        EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec) << c.name;
-        EXPECT_EQ(EntriesIn(env.root() + "/d"), 1u) << c.name;
-
-        // Once the source is free the same call replaces the target and leaves nothing beside it.
-        EXPECT_EQ(c.call(), c.succeeded) << c.name;
-        EXPECT_EQ(env.readFile("D:\\dst.txt"), "new") << c.name;
-        EXPECT_EQ(EntriesIn(env.root() + "/d"), 1u) << c.name;
+        EXPECT_EQ(env.readFile("D:\\dst.txt"), "old") << i;
+        EXPECT_EQ(Attributes("D:\\dst.txt"), attributes) << i;
+        EXPECT_EQ(std::filesystem::status(env.hostPath("D:\\dst.txt")).permissions(), mode) << i;
+        EXPECT_EQ(EntriesIn(env.root() + "/d"), 1u) << i;
+        // Once the source is free the target is replaced, with nothing left beside it.
+        EXPECT_NE(calls[i](), "Failed to copy file.") << i;
+        EXPECT_EQ(env.readFile("D:\\dst.txt"), "new") << i;
+        EXPECT_EQ(EntriesIn(env.root() + "/d"), 1u) << i;
     }
 }
 
 TEST(FailedCopyOrRename, NoRoomForATemporaryNameStillReplaces)
 {
     TempPrefix env;
-    // The folder's name leaves no room in a full path for a name longer than the target's.
-    const std::string folder = "C:\\" + std::string(250, 'f');
-    env.writeFile(folder + "\\a.b", "old");
+    // The folder leaves no room in a full path for a name longer than the target's.
+    const std::string target = "C:\\" + std::string(250, 'f') + "\\a.b";
+    env.writeFile(target, "old");
     env.writeFile("C:\\src.txt", "new");
-    EXPECT_EQ(MyCopyFile2("C:\\src.txt", folder + "\\a.b"), "");
-    EXPECT_EQ(env.readFile(folder + "\\a.b"), "new");
-    EXPECT_EQ(EntriesIn(env.hostPath(folder)), 1u);
+    EXPECT_EQ(MyCopyFile2("C:\\src.txt", target), "");
+    EXPECT_EQ(env.readFile(target), "new");
 }
 
 TEST(DeleteAllFile, DeletesFilesOnly)
@@ -478,111 +465,62 @@ void Release(std::vector<std::unique_ptr<HeldOpen>>& held)
     while (!held.empty()) held.pop_back();
 }
 
-struct Registration {
-    const char* source;
-    const char* content;
-    const char* target;
-};
-
-struct Expected {
-    const char* name;
-    const char* content;
-};
-
 struct RebootScenario {
     const char* name;
-    std::vector<Registration> registrations;
-    std::vector<Expected> staged;  // before the restart
-    std::vector<Expected> targets; // after it
+    std::vector<std::array<const char*, 3>> registrations; // source, its text, target
+    const char* leftover;                                 // a staged copy nothing names, made before
+    const char* vanished;                                 // a staged copy removed before the restart
     const char* report;
+    std::vector<std::array<const char*, 2>> targets; // and their texts afterwards
 };
 
-// Every target is held by a running program, so each call registers its move.
-TEST_F(MoveFileRebootTest, EveryRegistrationKeepsItsOwnStagedFile)
+TEST_F(MoveFileRebootTest, EachRegistrationReplacesOnlyItsOwnTarget)
 {
     const RebootScenario scenarios[] = {
-        {"the same target twice",
-         {{"C:\\v2\\x.dll", "v2", "D:\\App\\x.dll"}, {"C:\\v3\\x.dll", "v3", "D:\\App\\x.dll"}},
-         {{"D:\\Temp\\x.dll", "v2"}, {"D:\\Temp\\x~1.dll", "v3"}},
-         {{"D:\\App\\x.dll", "v3"}},
-         "4 operation(s) carried out, 0 failed\n"},
-        {"one file name for two targets",
-         {{"C:\\a\\x.dll", "a", "D:\\App1\\x.dll"}, {"C:\\b\\X.DLL", "b", "D:\\App2\\y.dll"}},
-         {{"D:\\Temp\\x.dll", "a"}, {"D:\\Temp\\X~1.DLL", "b"}},
-         {{"D:\\App1\\x.dll", "a"}, {"D:\\App2\\y.dll", "b"}},
-         "4 operation(s) carried out, 0 failed\n"},
-        {"three registrations, no extension",
-         {{"C:\\1\\lib", "1", "D:\\A\\lib"}, {"C:\\2\\lib", "2", "D:\\B\\lib"}, {"C:\\3\\lib", "3", "D:\\A\\lib"}},
-         {{"D:\\Temp\\lib", "1"}, {"D:\\Temp\\lib~1", "2"}, {"D:\\Temp\\lib~2", "3"}},
-         {{"D:\\A\\lib", "3"}, {"D:\\B\\lib", "2"}},
-         "6 operation(s) carried out, 0 failed\n"},
+        {"the same target twice", {{"C:\\2\\x.dll", "v2", "D:\\A\\x.dll"}, {"C:\\3\\x.dll", "v3", "D:\\A\\x.dll"}},
+         nullptr, nullptr, "4 operation(s) carried out, 0 failed\n", {{"D:\\A\\x.dll", "v3"}}},
+        {"one file name for two targets", {{"C:\\a\\x.dll", "a", "D:\\A\\x.dll"}, {"C:\\b\\X.DLL", "b", "D:\\B\\y"}},
+         nullptr, nullptr, "4 operation(s) carried out, 0 failed\n", {{"D:\\A\\x.dll", "a"}, {"D:\\B\\y", "b"}}},
+        {"a leftover copy is replaced", {{"C:\\n\\x.dll", "n", "D:\\A\\x.dll"}}, "D:\\Temp\\x.dll", nullptr,
+         "2 operation(s) carried out, 0 failed\n", {{"D:\\A\\x.dll", "n"}}},
+        {"no staged copy, no deletion", {{"C:\\n\\x.dll", "n", "D:\\A\\x.dll"}}, nullptr, "D:\\Temp\\x.dll",
+         "0 operation(s) carried out, 2 failed\n", {{"D:\\A\\x.dll", "old"}}},
     };
     for (const RebootScenario& scenario : scenarios) {
         SCOPED_TRACE(scenario.name);
+        std::filesystem::remove_all(env_.root() + "/d");
+        if (scenario.leftover) env_.writeFile(scenario.leftover, "stale");
         std::vector<std::unique_ptr<HeldOpen>> running;
-        for (const Registration& r : scenario.registrations) {
-            env_.writeFile(r.source, r.content);
-            if (!env_.exists(r.target)) env_.writeFile(r.target, "old");
-            running.push_back(std::make_unique<HeldOpen>(r.target, win32::FILE_SHARE_READ));
+        for (const auto& [source, text, target] : scenario.registrations) {
+            env_.writeFile(source, text);
+            if (!env_.exists(target)) env_.writeFile(target, "old");
+            running.push_back(std::make_unique<HeldOpen>(target, win32::FILE_SHARE_READ));
         }
-        for (const Registration& r : scenario.registrations) EXPECT_EQ(MoveFileReboot(r.source, r.target), 0);
+        for (const auto& [source, text, target] : scenario.registrations) EXPECT_EQ(MoveFileReboot(source, target), 0);
         Release(running);
-        for (const Expected& e : scenario.staged) EXPECT_EQ(env_.readFile(e.name), e.content) << e.name;
+        if (scenario.vanished) std::filesystem::remove(env_.hostPath(scenario.vanished));
         EXPECT_EQ(RestartProgram(), scenario.report);
-        for (const Expected& e : scenario.targets) EXPECT_EQ(env_.readFile(e.name), e.content) << e.name;
+        for (const auto& [target, text] : scenario.targets) EXPECT_EQ(env_.readFile(target), text) << target;
         EXPECT_TRUE(std::filesystem::is_empty(env_.hostPath("D:\\Temp")));
         Boot("boot-A");
     }
 }
 
-TEST_F(MoveFileRebootTest, ALeftoverStagedFileThatNothingNamesIsReplaced)
-{
-    env_.writeFile("D:\\Temp\\x.dll", "stale");
-    env_.writeFile("C:\\new\\x.dll", "v2");
-    env_.writeFile("D:\\App\\x.dll", "v1");
-    HeldOpen running("D:\\App\\x.dll", win32::FILE_SHARE_READ);
-    ASSERT_TRUE(running.ok());
-    EXPECT_EQ(MoveFileReboot("C:\\new\\x.dll", "D:\\App\\x.dll"), 0);
-    EXPECT_EQ(env_.readFile("D:\\Temp\\x.dll"), "v2");
-    EXPECT_FALSE(env_.exists("D:\\Temp\\x~1.dll"));
-}
-
-TEST_F(MoveFileRebootTest, ATargetWhoseStagedFileIsGoneStays)
-{
-    env_.writeFile("C:\\new\\x.dll", "v2");
-    env_.writeFile("D:\\App\\x.dll", "v1");
-    {
-        HeldOpen running("D:\\App\\x.dll", win32::FILE_SHARE_READ);
-        ASSERT_TRUE(running.ok());
-        EXPECT_EQ(MoveFileReboot("C:\\new\\x.dll", "D:\\App\\x.dll"), 0);
-    }
-    std::filesystem::remove(env_.hostPath("D:\\Temp\\x.dll"));
-    EXPECT_EQ(RestartProgram(), "0 operation(s) carried out, 2 failed\n");
-    EXPECT_EQ(env_.readFile("D:\\App\\x.dll"), "v1");
-}
-
 TEST_F(MoveFileRebootTest, CallersAtOnceStageUnderNamesOfTheirOwn)
 {
-    constexpr int kCallers = 6;
     std::vector<std::unique_ptr<HeldOpen>> running;
-    for (int i = 0; i < kCallers; ++i) {
-        env_.writeFile("C:\\s" + std::to_string(i) + "\\x.dll", std::to_string(i));
-        env_.writeFile("D:\\App" + std::to_string(i) + "\\x.dll", "old");
-        running.push_back(std::make_unique<HeldOpen>("D:\\App" + std::to_string(i) + "\\x.dll", 0));
-    }
     std::vector<std::thread> callers;
-    std::vector<int32_t> results(kCallers);
-    for (int i = 0; i < kCallers; ++i)
-        callers.emplace_back([i, &results] {
-            const std::string n = std::to_string(i);
-            results[i] = MoveFileReboot("C:\\s" + n + "\\x.dll", "D:\\App" + n + "\\x.dll");
-        });
+    for (const std::string n : {"0", "1", "2", "3", "4", "5"}) {
+        env_.writeFile("C:\\" + n + "\\x.dll", n);
+        env_.writeFile("D:\\" + n + "\\x.dll", "old");
+        running.push_back(std::make_unique<HeldOpen>("D:\\" + n + "\\x.dll", 0));
+    }
+    for (const std::string n : {"0", "1", "2", "3", "4", "5"})
+        callers.emplace_back([n] { EXPECT_EQ(MoveFileReboot("C:\\" + n + "\\x.dll", "D:\\" + n + "\\x.dll"), 0); });
     for (std::thread& t : callers) t.join();
     Release(running);
-    EXPECT_EQ(results, std::vector<int32_t>(kCallers, 0));
     Restart();
-    for (int i = 0; i < kCallers; ++i)
-        EXPECT_EQ(env_.readFile("D:\\App" + std::to_string(i) + "\\x.dll"), std::to_string(i));
+    for (const std::string n : {"0", "1", "2", "3", "4", "5"}) EXPECT_EQ(env_.readFile("D:\\" + n + "\\x.dll"), n);
 }
 
 } // namespace
