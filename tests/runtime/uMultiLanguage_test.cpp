@@ -542,16 +542,6 @@ TEST_F(CatalogFileTest, ReadOnlyTargetOrMissingFolderFails)
     EXPECT_TRUE(lang.IsDirty());
 }
 
-TEST_F(CatalogFileTest, SaveReachesEveryHardLinkOfTheFile)
-{
-    Write("a.lang", "old");
-    fs::create_hard_link(dir / "a.lang", dir / "b.lang");
-    lang.SetMsgItem(1, "new");
-    lang.SaveToFile("a.lang");
-    EXPECT_EQ(Read("b.lang"), kHeader + "[0001] new\r\n");
-    EXPECT_FALSE(lang.IsDirty());
-}
-
 TEST_F(CatalogFileTest, SaveKeepsPermissionsAndFollowsSymbolicLinks)
 {
     Write("real.lang", "old");
