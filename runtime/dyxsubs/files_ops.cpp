@@ -6,15 +6,13 @@
 #include "win32/fileops.h"
 #include "win32/files.h"
 #include "win32/find.h"
+#include "win32/paths.h"
 #include "win32/restart.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <functional>
 #include <new>
-#include <thread>
-#include <utility>
 
 namespace vantrel {
 
@@ -45,18 +43,31 @@ std::string DeleteText(const std::string& FileName)
     return result;
 }
 
-// A name in the folder of FileName (either separator counts, as in the file
-// calls) for a file set aside there for a moment.
+// The folder part of FileName, either separator counting as in the file calls.
+std::string FolderOf(const std::string& FileName)
+{
+    const size_t at = LastDelimiter(FileName, "\\/:");
+    return FileName.substr(0, at == std::string::npos ? 0 : at + 1);
+}
+
+// A name in the folder of FileName for a file set aside there for a moment.
 std::string AsideName(const std::string& FileName)
 {
     static std::atomic<uint32_t> counter{0};
     const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-    const size_t thread = std::hash<std::thread::id>()(std::this_thread::get_id());
-    const auto mix = static_cast<uint32_t>((static_cast<uint64_t>(ticks) ^ thread) * 2654435761u) + counter++;
-    char tag[16];
-    std::snprintf(tag, sizeof tag, "~%08x.tmp", static_cast<unsigned>(mix));
-    const size_t at = LastDelimiter(FileName, "\\/:");
-    return FileName.substr(0, at == std::string::npos ? 0 : at + 1) + tag;
+    char tag[32];
+    std::snprintf(tag, sizeof tag, "~%x%x.tmp", static_cast<unsigned>(ticks), static_cast<unsigned>(counter++));
+    return FolderOf(FileName) + tag;
+}
+
+// FileName with its last part as the folder holds it (the letter case may
+// differ from the name asked for), so that a file put back keeps its name.
+std::string AsStored(const std::string& FileName)
+{
+    std::string host;
+    if (win32::ResolvePath(FileName, host) != win32::ERROR_SUCCESS) return FileName;
+    const std::string folder = FolderOf(FileName), stored = host.substr(host.rfind('/') + 1);
+    return EqualIgnoringCase(stored, FileName.substr(folder.size())) ? folder + stored : FileName;
 }
 
 // An existing target taken out of the way of a copy or rename as the steps
@@ -68,10 +79,13 @@ public:
     SetAside() = default;
     SetAside(const SetAside&) = delete;
     SetAside& operator=(const SetAside&) = delete;
+    // Unless dropped, the file comes back. What a failed step left under its
+    // name (a copy a failed move made before it could remove its source) gives way.
     ~SetAside()
     {
         try {
-            Restore();
+            if (!aside_.empty() && win32::MoveFileExA(aside_.c_str(), name_.c_str(), win32::MOVEFILE_REPLACE_EXISTING))
+                win32::SetFileAttributesA(name_.c_str(), attributes_);
         } catch (...) {
         }
     }
@@ -81,9 +95,9 @@ public:
     {
         const win32::DWORD attributes = win32::GetFileAttributesA(FileName.c_str());
         if (!win32::SetFileAttributesA(FileName.c_str(), win32::FILE_ATTRIBUTE_NORMAL)) return false;
-        const std::string aside = AsideName(FileName);
+        const std::string aside = AsideName(FileName), stored = AsStored(FileName);
         if (!(attributes & win32::FILE_ATTRIBUTE_DIRECTORY) && win32::MoveFileExA(FileName.c_str(), aside.c_str(), 0)) {
-            name_ = FileName;
+            name_ = stored;
             aside_ = aside;
             attributes_ = attributes;
             return true;
@@ -92,29 +106,29 @@ public:
         return win32::DeleteFileA(FileName.c_str()) != win32::FALSE;
     }
 
-    // Deletes the file set aside after a step that succeeded; brings it back
-    // after one that failed.
-    void Settle(bool succeeded)
+    // The step after the removal succeeded: the old file goes for good.
+    void Drop()
     {
-        if (!succeeded) return Restore();
         if (!aside_.empty()) win32::DeleteFileA(aside_.c_str());
         aside_.clear();
     }
 
 private:
-    void Restore()
-    {
-        if (aside_.empty()) return;
-        const std::string aside = std::exchange(aside_, std::string());
-        // What a failed step left under the name (a copy a failed move made
-        // before it could remove its source) gives way to the file it replaced.
-        if (win32::MoveFileExA(aside.c_str(), name_.c_str(), win32::MOVEFILE_REPLACE_EXISTING))
-            win32::SetFileAttributesA(name_.c_str(), attributes_);
-    }
-
     std::string name_, aside_;
     win32::DWORD attributes_ = 0;
 };
+
+// The copy's steps 2 and 3: an existing target is removed, then the source
+// copied; when the copy fails, the target comes back whole. The failure's
+// text, empty on success.
+std::string CopyOverTarget(const std::string& Source, const std::string& Target)
+{
+    SetAside old;
+    if (FileExists(Target) && !old.Remove(Target)) return CannotDelete(Target);
+    if (!win32::CopyFileA(Source.c_str(), Target.c_str(), win32::FALSE)) return "Failed to copy file.";
+    old.Drop();
+    return std::string();
+}
 
 // Closes a search on every way out.
 struct SearchGuard {
@@ -197,11 +211,7 @@ bool MyCopyFile(const std::string& Source, const std::string& Target)
     try {
         if (!FileExists(Source)) return false;
         if (win32::IsSameFile(Source, Target)) return true;
-        SetAside old;
-        if (FileExists(Target) && !old.Remove(Target)) return false;
-        const bool copied = win32::CopyFileA(Source.c_str(), Target.c_str(), win32::FALSE) != win32::FALSE;
-        old.Settle(copied);
-        return copied;
+        return CopyOverTarget(Source, Target).empty();
     } catch (...) {
         return false;
     }
@@ -212,11 +222,7 @@ std::string MyCopyFile2(const std::string& Source, const std::string& Target)
     try {
         if (!FileExists(Source)) return "Source file '" + Source + "' does not exist.";
         if (win32::IsSameFile(Source, Target)) return std::string();
-        SetAside old;
-        if (FileExists(Target) && !old.Remove(Target)) return CannotDelete(Target);
-        const bool copied = win32::CopyFileA(Source.c_str(), Target.c_str(), win32::FALSE) != win32::FALSE;
-        old.Settle(copied);
-        return copied ? std::string() : "Failed to copy file.";
+        return CopyOverTarget(Source, Target);
     } catch (const std::exception& e) {
         return MessageOf(e);
     }
@@ -230,9 +236,9 @@ bool MyRenameFile(const std::string& OldName, const std::string& NewName)
         SetAside old;
         // A new name for the same file (another case, another path) is no target to remove.
         if (!win32::IsSameFile(OldName, NewName)) old.Remove(NewName);
-        const bool moved = win32::MoveFileA(OldName.c_str(), NewName.c_str()) != win32::FALSE;
-        old.Settle(moved);
-        return moved;
+        if (!win32::MoveFileA(OldName.c_str(), NewName.c_str())) return false;
+        old.Drop();
+        return true;
     } catch (...) {
         return false;
     }

@@ -33,10 +33,14 @@ namespace {
 
 win32::DWORD Attributes(const std::string& name) { return win32::GetFileAttributesA(name.c_str()); }
 
-void MakeReadOnlyHidden(const std::string& name)
+constexpr win32::DWORD kReadOnlyHidden =
+    win32::FILE_ATTRIBUTE_READONLY | win32::FILE_ATTRIBUTE_HIDDEN | win32::FILE_ATTRIBUTE_SYSTEM;
+
+void MakeReadOnlyHidden(const std::string& name) { win32::SetFileAttributesA(name.c_str(), kReadOnlyHidden); }
+
+size_t EntriesIn(const std::string& hostDir)
 {
-    win32::SetFileAttributesA(name.c_str(), win32::FILE_ATTRIBUTE_READONLY | win32::FILE_ATTRIBUTE_HIDDEN |
-                                                win32::FILE_ATTRIBUTE_SYSTEM);
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(hostDir), {}));
 }
 
 TEST(CreateFullPath, CreatesEveryLevelQuietly)
@@ -157,7 +161,7 @@ TEST(MyCopyFile, FailuresAfterTheTargetWasRemoved)
     }
     // The removed target comes back, and nothing else is left in its folder.
     EXPECT_EQ(env.readFile("D:\\dst.txt"), "old");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(env.root() + "/d"), {}), 1);
+    EXPECT_EQ(EntriesIn(env.root() + "/d"), 1u);
 
     env.writeFile("D:\\dst.txt", "old");
     {
@@ -166,11 +170,19 @@ TEST(MyCopyFile, FailuresAfterTheTargetWasRemoved)
         EXPECT_EQ(MyCopyFile2("C:\\src.txt", "D:\\dst.txt"), "Can not delete file 'D:\\dst.txt'.");
         EXPECT_FALSE(MyCopyFile("C:\\src.txt", "D:\\dst.txt"));
     }
+    MakeReadOnlyHidden("D:\\dst.txt");
     {
         HeldOpen other("C:\\src.txt", 0);
         ASSERT_TRUE(other.ok());
         EXPECT_EQ(MyCopyFile2("C:\\src.txt", "D:\\dst.txt"), "Failed to copy file.");
+        EXPECT_FALSE(MyCopyFile("C:\\src.txt", "D:\\dst.txt"));
+        EXPECT_FALSE(MyRenameFile("C:\\src.txt", "D:\\DST.TXT"));
     }
+    // Each time the removed target came back whole, with its attributes and its name.
+    EXPECT_EQ(env.readFile("D:\\dst.txt"), "old");
+    EXPECT_EQ(Attributes("D:\\dst.txt"), kReadOnlyHidden);
+    EXPECT_EQ(MyCopyFile2("C:\\src.txt", "D:\\dst.txt"), "");
+    EXPECT_EQ(EntriesIn(env.root() + "/d"), 1u);
     win32::detail::ScopedSysCalls guard;
     guard.table().open = [](const char* path, int flags, mode_t mode) {
         if (flags & O_CREAT) {
@@ -193,6 +205,7 @@ TEST(MyRenameFile, ReplacesAndNormalisesAttributes)
     EXPECT_TRUE(MyRenameFile("C:\\old.txt", "D:\\new.txt"));
     EXPECT_EQ(env.readFile("D:\\new.txt"), "o");
     EXPECT_EQ(Attributes("D:\\new.txt"), win32::FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(EntriesIn(env.root() + "/d"), 1u);
     EXPECT_FALSE(env.exists("C:\\old.txt"));
     EXPECT_FALSE(MyRenameFile("C:\\old.txt", "D:\\x.txt"));
 
@@ -231,39 +244,6 @@ TEST(MyRenameFile, FailedMoveKeepsTheOldFileWithResetAttributes)
     EXPECT_FALSE(MyRenameFile("C:\\old.txt", "C:\\nofolder\\new.txt"));
     EXPECT_EQ(env.readFile("C:\\old.txt"), "o");
     EXPECT_EQ(Attributes("C:\\old.txt"), win32::FILE_ATTRIBUTE_NORMAL);
-}
-
-size_t EntriesIn(const std::string& hostDir)
-{
-    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(hostDir), {}));
-}
-
-TEST(FailedCopyOrRename, TheReplacedTargetComesBackWhole)
-{
-    using Call = std::string (*)();
-    const std::array<Call, 3> calls = {
-        [] { return MyCopyFile2("C:\\src.txt", "D:\\dst.txt"); },
-        [] { return std::string(MyCopyFile("C:\\src.txt", "D:\\dst.txt") ? "ok" : "Failed to copy file."); },
-        [] { return std::string(MyRenameFile("C:\\src.txt", "D:\\dst.txt") ? "ok" : "Failed to copy file."); },
-    };
-    for (size_t i = 0; i < calls.size(); ++i) {
-        TempPrefix env;
-        env.writeFile("C:\\src.txt", "new");
-        env.writeFile("D:\\dst.txt", "old");
-        MakeReadOnlyHidden("D:\\dst.txt");
-        {
-            HeldOpen source("C:\\src.txt", 0);
-            ASSERT_TRUE(source.ok());
-            EXPECT_EQ(calls[i](), "Failed to copy file.") << i;
-        }
-        EXPECT_EQ(env.readFile("D:\\dst.txt"), "old") << i;
-        EXPECT_EQ(Attributes("D:\\dst.txt"), win32::FILE_ATTRIBUTE_READONLY | win32::FILE_ATTRIBUTE_HIDDEN |
-                                                  win32::FILE_ATTRIBUTE_SYSTEM) << i;
-        EXPECT_EQ(EntriesIn(env.root() + "/d"), 1u) << i;
-        // Once the source is free the target is replaced, with nothing left beside it.
-        EXPECT_NE(calls[i](), "Failed to copy file.") << i;
-        EXPECT_EQ(EntriesIn(env.root() + "/d"), 1u) << i;
-    }
 }
 
 TEST(DeleteAllFile, DeletesFilesOnly)
@@ -449,9 +429,9 @@ using Running = std::forward_list<HeldOpen>;
 
 struct RebootScenario {
     const char* name;
-    std::vector<std::array<const char*, 3>> registrations; // source, its text, target
-    const char* leftover;                                 // a staged copy nothing names, made before
-    const char* vanished;                                 // a staged copy removed before the restart
+    std::vector<std::array<const char*, 3>> registrations; // source, its text, target (held open)
+    bool atOnce;                                          // registered from threads of their own at the same time
+    bool stagedCopyLost;                                  // D:\Temp\x.dll removed before the restart
     const char* report;
     std::vector<std::array<const char*, 2>> targets; // and their texts afterwards
 };
@@ -460,50 +440,36 @@ TEST_F(MoveFileRebootTest, EachRegistrationReplacesOnlyItsOwnTarget)
 {
     const RebootScenario scenarios[] = {
         {"the same target twice", {{"C:\\2\\x.dll", "v2", "D:\\A\\x.dll"}, {"C:\\3\\x.dll", "v3", "D:\\A\\x.dll"}},
-         nullptr, nullptr, "4 operation(s) carried out, 0 failed\n", {{"D:\\A\\x.dll", "v3"}}},
-        {"one file name for two targets", {{"C:\\a\\x.dll", "a", "D:\\A\\x.dll"}, {"C:\\b\\X.DLL", "b", "D:\\B\\y"}},
-         nullptr, nullptr, "4 operation(s) carried out, 0 failed\n", {{"D:\\A\\x.dll", "a"}, {"D:\\B\\y", "b"}}},
-        {"a leftover copy is replaced", {{"C:\\n\\x.dll", "n", "D:\\A\\x.dll"}}, "D:\\Temp\\x.dll", nullptr,
-         "2 operation(s) carried out, 0 failed\n", {{"D:\\A\\x.dll", "n"}}},
-        {"no staged copy, no deletion", {{"C:\\n\\x.dll", "n", "D:\\A\\x.dll"}}, nullptr, "D:\\Temp\\x.dll",
+         false, false, "4 operation(s) carried out, 0 failed\n", {{"D:\\A\\x.dll", "v3"}}},
+        {"one file name for three targets",
+         {{"C:\\a\\x.dll", "a", "D:\\A\\x.dll"}, {"C:\\b\\X.DLL", "b", "D:\\B\\y"}, {"C:\\c\\x.dll", "c", "D:\\C"}},
+         true, false, "6 operation(s) carried out, 0 failed\n",
+         {{"D:\\A\\x.dll", "a"}, {"D:\\B\\y", "b"}, {"D:\\C", "c"}}},
+        {"no staged copy, no deletion", {{"C:\\n\\x.dll", "n", "D:\\A\\x.dll"}}, false, true,
          "0 operation(s) carried out, 2 failed\n", {{"D:\\A\\x.dll", "old"}}},
     };
     for (const RebootScenario& scenario : scenarios) {
         SCOPED_TRACE(scenario.name);
         std::filesystem::remove_all(env_.root() + "/d");
-        if (scenario.leftover) env_.writeFile(scenario.leftover, "stale");
         Running running;
         for (const auto& [source, text, target] : scenario.registrations) {
             env_.writeFile(source, text);
             if (!env_.exists(target)) env_.writeFile(target, "old");
             running.emplace_front(target, win32::FILE_SHARE_READ);
         }
-        for (const auto& [source, text, target] : scenario.registrations) EXPECT_EQ(MoveFileReboot(source, target), 0);
+        std::vector<std::thread> callers;
+        for (const auto& [source, text, target] : scenario.registrations) {
+            auto call = [source = source, target = target] { EXPECT_EQ(MoveFileReboot(source, target), 0); };
+            scenario.atOnce ? (void)callers.emplace_back(call) : call();
+        }
+        for (std::thread& caller : callers) caller.join();
         running.clear();
-        if (scenario.vanished) std::filesystem::remove(env_.hostPath(scenario.vanished));
+        if (scenario.stagedCopyLost) std::filesystem::remove(env_.hostPath("D:\\Temp\\x.dll"));
         EXPECT_EQ(RestartProgram(), scenario.report);
         for (const auto& [target, text] : scenario.targets) EXPECT_EQ(env_.readFile(target), text) << target;
         EXPECT_TRUE(std::filesystem::is_empty(env_.hostPath("D:\\Temp")));
         Boot("boot-A");
     }
-}
-
-TEST_F(MoveFileRebootTest, CallersAtOnceStageUnderNamesOfTheirOwn)
-{
-    const std::vector<std::string> names = {"0", "1", "2", "3", "4", "5"};
-    Running running;
-    std::vector<std::thread> callers;
-    for (const std::string& n : names) {
-        env_.writeFile("C:\\" + n + "\\x.dll", n);
-        env_.writeFile("D:\\" + n + "\\x.dll", "old");
-        running.emplace_front("D:\\" + n + "\\x.dll", 0);
-    }
-    for (const std::string& n : names)
-        callers.emplace_back([n] { EXPECT_EQ(MoveFileReboot("C:\\" + n + "\\x.dll", "D:\\" + n + "\\x.dll"), 0); });
-    for (std::thread& t : callers) t.join();
-    running.clear();
-    Restart();
-    for (const std::string& n : names) EXPECT_EQ(env_.readFile("D:\\" + n + "\\x.dll"), n);
 }
 
 } // namespace
