@@ -170,6 +170,17 @@ VANTREL_EXPORT std::string GetMyTimeFormat(uint32_t Seconds);
 VANTREL_EXPORT int32_t SecondsFromNow(TDateTime DateTime);
 
 // ---------------------------------------------------------------------------
+// Window message (dyxsubs/message.cpp)
+// ---------------------------------------------------------------------------
+
+/// Sends Data to the window Wnd as a WM_COPYDATA message with WParam and the
+/// tag Tag, and waits until the window has handled it. The block holds
+/// Data's length + 1 bytes: Data up to its first NUL, then zeros. Nothing is
+/// reported: an unknown window, one that ignores the message and every
+/// failure are silent.
+VANTREL_EXPORT void SendPcoessData(win32::HWND Wnd, uint32_t WParam, const std::string& Data, uint32_t Tag);
+
+// ---------------------------------------------------------------------------
 // System information, window message, HTTP (dyxsubs/system.cpp)
 // ---------------------------------------------------------------------------
 

@@ -47,6 +47,14 @@ const SysCalls kReal = {
     ::link,
     ::readlinkat,
     ::fchown,
+    ::socket,
+    ::bind,
+    ::listen,
+    ::accept4,
+    ::connect,
+    ::poll,
+    ::sendmsg,
+    ::recv,
 };
 
 } // namespace

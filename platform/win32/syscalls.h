@@ -5,6 +5,8 @@
 #pragma once
 
 #include <dirent.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/types.h>
@@ -46,6 +48,14 @@ struct SysCalls {
     int (*link)(const char* from, const char* to);
     ssize_t (*readlinkat)(int dirfd, const char* path, char* buf, size_t n);
     int (*fchown)(int fd, uid_t owner, gid_t group);
+    int (*socket)(int domain, int type, int protocol);
+    int (*bind)(int fd, const struct sockaddr* addr, socklen_t len);
+    int (*listen)(int fd, int backlog);
+    int (*accept4)(int fd, struct sockaddr* addr, socklen_t* len, int flags);
+    int (*connect)(int fd, const struct sockaddr* addr, socklen_t len);
+    int (*poll)(struct pollfd* fds, nfds_t count, int timeoutMs);
+    ssize_t (*sendmsg)(int fd, const struct msghdr* msg, int flags);
+    ssize_t (*recv)(int fd, void* buf, size_t n, int flags);
 };
 
 /// The table in use. Tests may change entries; production never does.

@@ -1,0 +1,220 @@
+#include "win32/msgsocket.h"
+
+#include "win32/paths.h"
+#include "win32/syscalls.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace win32::detail {
+namespace {
+
+// Odd, so that they never meet the window toolkit's widget handles (even).
+constexpr HWND kFirstHandle = 0x00010001;
+constexpr int kMostTries = 4096;
+
+std::string HandleName(HWND window)
+{
+    char name[16];
+    std::snprintf(name, sizeof name, "%08X", static_cast<unsigned>(window));
+    return name;
+}
+
+HWND Following(HWND window) { return window >= 0xFFFFFFFDu ? kFirstHandle : window + 2; }
+
+// A socket address; a path too long for one is reached through a descriptor
+// of its folder.
+struct SocketAddress {
+    sockaddr_un addr{};
+    socklen_t length = 0;
+    int dirFd = -1;
+    SocketAddress() = default;
+    SocketAddress(const SocketAddress&) = delete;
+    SocketAddress& operator=(const SocketAddress&) = delete;
+    ~SocketAddress()
+    {
+        if (dirFd >= 0) Sys().close(dirFd);
+    }
+    const sockaddr* get() const { return reinterpret_cast<const sockaddr*>(&addr); }
+};
+
+bool MakeAddress(const std::string& dir, HWND window, SocketAddress& out)
+{
+    std::string path = MessageSocketPath(dir, window);
+    if (path.size() >= sizeof out.addr.sun_path) {
+        out.dirFd = Sys().open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
+        if (out.dirFd < 0) return false;
+        path = "/proc/self/fd/" + std::to_string(out.dirFd) + "/" + HandleName(window);
+    }
+    out.addr.sun_family = AF_UNIX;
+    std::memcpy(out.addr.sun_path, path.c_str(), path.size() + 1);
+    out.length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
+    return true;
+}
+
+std::string Hex(unsigned long long value)
+{
+    char text[24];
+    std::snprintf(text, sizeof text, "%llx", value);
+    return text;
+}
+
+std::string SocketDirPath()
+{
+    const std::string prefix = PrefixDir();
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    struct stat runtimeStat{}, prefixStat{};
+    if (runtime && runtime[0] == '/' && Sys().stat(runtime, &runtimeStat) == 0 && S_ISDIR(runtimeStat.st_mode) &&
+        Sys().stat(prefix.c_str(), &prefixStat) == 0)
+        return std::string(runtime) + "/vantrel-windows-" + Hex(prefixStat.st_dev) + "-" + Hex(prefixStat.st_ino);
+    return prefix + "/windows";
+}
+
+// The folder exists, is no link, is the user's and is private to them.
+bool MakePrivateDir(const std::string& dir)
+{
+    if (Sys().mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    const int fd = OpenRetrying(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, 0);
+    if (fd < 0) return false;
+    struct stat st{};
+    bool ok = Sys().fstat(fd, &st) == 0;
+    if (ok && st.st_uid != geteuid()) {
+        errno = EACCES;
+        ok = false;
+    }
+    ok = ok && ((st.st_mode & 077) == 0 || Sys().fchmod(fd, 0700) == 0);
+    const int err = errno;
+    Sys().close(fd);
+    errno = err;
+    return ok;
+}
+
+int NewSocket(int flags) { return Sys().socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | flags, 0); }
+
+int CloseKeepingErrno(int fd)
+{
+    const int err = errno;
+    Sys().close(fd);
+    errno = err;
+    return -1;
+}
+
+int ListenAt(const std::string& dir, HWND window)
+{
+    SocketAddress address;
+    if (!MakeAddress(dir, window, address)) return -1;
+    const int fd = NewSocket(SOCK_NONBLOCK);
+    if (fd < 0) return -1;
+    if (Sys().bind(fd, address.get(), address.length) != 0) return CloseKeepingErrno(fd);
+    if (Sys().listen(fd, SOMAXCONN) == 0) return fd;
+    const int err = errno;
+    Sys().unlink(MessageSocketPath(dir, window).c_str());
+    errno = err;
+    return CloseKeepingErrno(fd);
+}
+
+// A socket file that refuses connections was left by a process that has gone.
+bool NoOneListens(const std::string& dir, HWND window)
+{
+    SocketAddress address;
+    if (!MakeAddress(dir, window, address)) return false;
+    const int fd = NewSocket(SOCK_NONBLOCK); // a full backlog must not block
+    if (fd < 0) return false;
+    const bool refused = Sys().connect(fd, address.get(), address.length) != 0 && errno == ECONNREFUSED;
+    Sys().close(fd);
+    return refused;
+}
+
+HWND ReadNext(int fd)
+{
+    char text[16] = {};
+    if (Sys().lseek(fd, 0, SEEK_SET) != 0 || Sys().read(fd, text, sizeof text - 1) <= 0) return kFirstHandle;
+    const unsigned long value = std::strtoul(text, nullptr, 16);
+    return value >= kFirstHandle && value <= 0xFFFFFFFFul ? static_cast<HWND>(value | 1) : kFirstHandle;
+}
+
+void WriteNext(int fd, HWND next)
+{
+    char text[16];
+    const int n = std::snprintf(text, sizeof text, "%08X\n", static_cast<unsigned>(next));
+    if (Sys().lseek(fd, 0, SEEK_SET) == 0) (void)!Sys().write(fd, text, static_cast<size_t>(n));
+}
+
+HWND ClaimLocked(const std::string& dir, int lock, int& listenFd)
+{
+    HWND window = ReadNext(lock);
+    for (int tries = 0; tries < kMostTries; ++tries, window = Following(window)) {
+        listenFd = ListenAt(dir, window);
+        if (listenFd < 0 && errno == EADDRINUSE && NoOneListens(dir, window)) {
+            Sys().unlink(MessageSocketPath(dir, window).c_str());
+            listenFd = ListenAt(dir, window);
+        }
+        if (listenFd >= 0) {
+            WriteNext(lock, Following(window));
+            return window;
+        }
+        if (errno != EADDRINUSE) return 0;
+    }
+    errno = EAGAIN;
+    return 0;
+}
+
+} // namespace
+
+std::string PrepareMessageSocketDir()
+{
+    std::string dir = SocketDirPath();
+    return MakePrivateDir(dir) ? dir : std::string();
+}
+
+std::string MessageSocketDirForSending()
+{
+    struct Checked {
+        std::string runtime, prefix, dir;
+    };
+    thread_local Checked checked;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string prefix = PrefixDir();
+    if (!checked.dir.empty() && checked.prefix == prefix && checked.runtime == (runtime ? runtime : ""))
+        return checked.dir;
+    std::string dir = PrepareMessageSocketDir();
+    if (!dir.empty()) checked = {runtime ? runtime : "", prefix, dir};
+    return dir;
+}
+
+std::string MessageSocketPath(const std::string& dir, HWND window) { return dir + "/" + HandleName(window); }
+
+HWND ClaimMessageHandle(const std::string& dir, int& listenFd)
+{
+    listenFd = -1;
+    const int lock = OpenRetrying((dir + "/handles").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (lock < 0) return 0;
+    HWND window = 0;
+    if (FlockRetrying(lock, LOCK_EX) == 0) window = ClaimLocked(dir, lock, listenFd);
+    CloseKeepingErrno(lock); // and with it the lock
+    return window;
+}
+
+int ConnectToMessageWindow(const std::string& dir, HWND window)
+{
+    SocketAddress address;
+    if (!MakeAddress(dir, window, address)) return -1;
+    const int fd = NewSocket(0);
+    if (fd < 0) return -1;
+    int rc;
+    do {
+        rc = Sys().connect(fd, address.get(), address.length);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0 ? fd : CloseKeepingErrno(fd);
+}
+
+} // namespace win32::detail
