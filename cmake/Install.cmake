@@ -16,6 +16,8 @@ install(FILES
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/platform/classlib/ DESTINATION ${VANTREL_INCLUDE_DEST}/classlib
   FILES_MATCHING PATTERN "*.h")
 install(FILES ${PROJECT_SOURCE_DIR}/platform/win32/types.h DESTINATION ${VANTREL_INCLUDE_DEST}/win32)
+# The windows that receive messages are registered by the host itself.
+install(FILES ${PROJECT_SOURCE_DIR}/platform/win32/windowmsg.h DESTINATION ${VANTREL_INCLUDE_DEST}/win32)
 
 install(EXPORT VantrelTargets
   NAMESPACE Vantrel::

@@ -1,5 +1,8 @@
 #include "win32/msgsocket.h"
 
+#include "win32/errors.h"
+#include "win32/msgframe.h"
+#include "win32/msgwait.h"
 #include "win32/paths.h"
 #include "win32/syscalls.h"
 
@@ -215,6 +218,28 @@ int ConnectToMessageWindow(const std::string& dir, HWND window)
         rc = Sys().connect(fd, address.get(), address.length);
     } while (rc != 0 && errno == EINTR);
     return rc == 0 ? fd : CloseKeepingErrno(fd);
+}
+
+LRESULT SendCopyDataBySocket(HWND window, WPARAM wParam, const COPYDATASTRUCT& data)
+{
+    if (data.cbData && !data.lpData) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const std::string dir = MessageSocketDirForSending();
+    const int fd = dir.empty() ? -1 : ConnectToMessageWindow(dir, window);
+    if (fd < 0) {
+        const bool unknown = dir.empty() || errno == ENOENT || errno == ECONNREFUSED;
+        SetLastError(unknown ? ERROR_INVALID_WINDOW_HANDLE : ErrorFromErrno(errno));
+        return 0;
+    }
+    std::string header = EncodeRequestHeader(WM_COPYDATA, wParam, data.dwData, data.cbData);
+    iovec pieces[2] = {{header.data(), header.size()}, {data.lpData, data.cbData}};
+    LRESULT result = 0;
+    const bool answered = SendAll(fd, pieces, 2) && AwaitReply(fd, result);
+    Sys().close(fd);
+    if (!answered) SetLastError(ERROR_BROKEN_PIPE);
+    return answered ? result : 0;
 }
 
 } // namespace win32::detail

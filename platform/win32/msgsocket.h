@@ -1,5 +1,5 @@
 // The sockets of the windows that receive messages: their folder, their
-// names and the handing out of handles.
+// names, the handing out of handles, and sending through them.
 //
 // The folder is $XDG_RUNTIME_DIR/vantrel-windows-<device>-<inode of the
 // prefix> when that variable names a folder, else <prefix>/windows. It is
@@ -9,7 +9,7 @@
 // is handed out, holds the next handle to try.
 #pragma once
 
-#include "win32/types.h"
+#include "win32/windowmsg.h"
 
 #include <string>
 
@@ -34,5 +34,10 @@ HWND ClaimMessageHandle(const std::string& dir, int& listenFd);
 /// A connected socket to the window's socket in dir (blocking,
 /// close-on-exec), or -1 with errno set.
 int ConnectToMessageWindow(const std::string& dir, HWND window);
+
+/// Sends a WM_COPYDATA block through the window's socket, also to a window
+/// of this process, and returns the receiver's result; 0 with the last error
+/// set when there is no such window or the receiver goes away.
+LRESULT SendCopyDataBySocket(HWND window, WPARAM wParam, const COPYDATASTRUCT& data);
 
 } // namespace win32::detail

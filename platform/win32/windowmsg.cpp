@@ -6,6 +6,7 @@
 #include "win32/msgwait.h"
 #include "win32/syscalls.h"
 
+#include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -149,11 +150,15 @@ void ServeOne(const std::shared_ptr<Window>& w)
 {
     const int fd = detail::Sys().accept4(w->listenFd, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) return; // taken by a wait further up, or the sender gave up
-    detail::ServeConnection(fd, [&w](const detail::MessageFrame& frame) {
-        COPYDATASTRUCT block{static_cast<ULONG_PTR>(frame.tag), static_cast<DWORD>(frame.data.size()),
-                             frame.data.empty() ? nullptr : const_cast<char*>(frame.data.data())};
-        return Deliver(w, frame.message, static_cast<WPARAM>(frame.wParam), reinterpret_cast<LPARAM>(&block));
-    });
+    try {
+        detail::ServeConnection(fd, [&w](const detail::MessageFrame& frame) {
+            COPYDATASTRUCT block{static_cast<ULONG_PTR>(frame.tag), static_cast<DWORD>(frame.data.size()),
+                                 frame.data.empty() ? nullptr : const_cast<char*>(frame.data.data())};
+            return Deliver(w, frame.message, static_cast<WPARAM>(frame.wParam), reinterpret_cast<LPARAM>(&block));
+        });
+    } catch (...) {
+        // Out of memory for this message: the sender gets 0, serving goes on.
+    }
     detail::Sys().close(fd);
 }
 
@@ -266,29 +271,4 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return detail::SendCopyDataBySocket(window, wParam, *block);
 }
 
-namespace detail {
-
-LRESULT SendCopyDataBySocket(HWND window, WPARAM wParam, const COPYDATASTRUCT& data)
-{
-    if (data.cbData && !data.lpData) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    const std::string dir = MessageSocketDirForSending();
-    const int fd = dir.empty() ? -1 : ConnectToMessageWindow(dir, window);
-    if (fd < 0) {
-        const bool unknown = dir.empty() || errno == ENOENT || errno == ECONNREFUSED;
-        SetLastError(unknown ? ERROR_INVALID_WINDOW_HANDLE : ErrorFromErrno(errno));
-        return 0;
-    }
-    std::string header = EncodeRequestHeader(WM_COPYDATA, wParam, data.dwData, data.cbData);
-    iovec pieces[2] = {{header.data(), header.size()}, {data.lpData, data.cbData}};
-    LRESULT result = 0;
-    const bool answered = SendAll(fd, pieces, 2) && AwaitReply(fd, result);
-    Sys().close(fd);
-    if (!answered) SetLastError(ERROR_BROKEN_PIPE);
-    return answered ? result : 0;
-}
-
-} // namespace detail
 } // namespace win32

@@ -27,6 +27,7 @@
 // keeps the sender waiting.
 #pragma once
 
+#include "vantrel_export.h"
 #include "win32/types.h"
 
 #include <functional>
@@ -55,12 +56,12 @@ using MessageDispatcher = std::function<void(std::function<void()> run)>;
 /// dispatcher's thread when one is given (see above). Returns its handle (odd,
 /// never 0), or 0 with the last error set when the socket folder is missing,
 /// not private to the user or the handles are exhausted.
-HWND RegisterMessageWindow(MessageProc proc, MessageDispatcher dispatcher = {});
+VANTREL_EXPORT HWND RegisterMessageWindow(MessageProc proc, MessageDispatcher dispatcher = {});
 
 /// Unregisters the window: it takes no more messages, senders that wait for
 /// it get 0, and its procedure is not running when the call returns (unless
 /// called from inside it). FALSE for a handle not registered in this process.
-BOOL UnregisterMessageWindow(HWND window);
+VANTREL_EXPORT BOOL UnregisterMessageWindow(HWND window);
 
 /// Sends a message to a window and returns the window procedure's result.
 /// Inside the process any message goes; to another process only WM_COPYDATA,
@@ -68,14 +69,6 @@ BOOL UnregisterMessageWindow(HWND window);
 /// error ERROR_INVALID_WINDOW_HANDLE) for 0, a handle that no one registered,
 /// or one whose process has gone; 0 also when the receiver dies or refuses
 /// the message.
-LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+VANTREL_EXPORT LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 } // namespace win32
-
-namespace win32::detail {
-
-/// Sends a WM_COPYDATA block through the window's socket, also to a window of
-/// this process (tests reach the serving thread with it).
-LRESULT SendCopyDataBySocket(HWND window, WPARAM wParam, const COPYDATASTRUCT& data);
-
-} // namespace win32::detail

@@ -1,17 +1,20 @@
 // A host application built against the installed library, with no Qt
 // application object of its own: saves built-in table 0 as the language file
 // named on the command line and loads it back, then shows the about dialog
-// modally and closes it from code. With "no-display" after the file name it
-// expects the dialog to refuse with an error instead.
+// modally and closes it from code, and sends a text to a window of its own.
+// With "no-display" after the file name it expects the dialog to refuse with
+// an error instead.
 #include "uAbout.h"
 #include "uDyxSubs.h"
 #include "uMultiLanguage.h"
+#include "win32/windowmsg.h"
 
 #include <QPushButton>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -49,6 +52,18 @@ int ShowAboutDialog(bool displayExpected)
     }
 }
 
+int SendToOwnWindow()
+{
+    std::string received;
+    const win32::HWND window = win32::RegisterMessageWindow([&](win32::HWND, win32::UINT, win32::WPARAM, win32::LPARAM lParam) {
+        const auto* block = reinterpret_cast<const win32::COPYDATASTRUCT*>(lParam);
+        received.assign(static_cast<const char*>(block->lpData), block->cbData);
+        return win32::LRESULT{1};
+    });
+    vantrel::SendPcoessData(window, 0, "abc", 7);
+    return window != 0 && win32::UnregisterMessageWindow(window) && received == std::string("abc", 4) ? 0 : 12;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -56,5 +71,6 @@ int main(int argc, char** argv)
     if (argc < 2 || argc > 3) return 2;
     const bool displayExpected = argc == 2 || std::strcmp(argv[2], "no-display") != 0;
     if (const int failed = RoundTripTable(argv[1])) return failed;
+    if (const int failed = SendToOwnWindow()) return failed;
     return ShowAboutDialog(displayExpected);
 }
