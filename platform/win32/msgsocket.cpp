@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -199,10 +200,16 @@ std::string MessageSocketPath(const std::string& dir, HWND window) { return dir 
 HWND ClaimMessageHandle(const std::string& dir, int& listenFd)
 {
     listenFd = -1;
-    const int lock = OpenRetrying((dir + "/handles").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    // Non-blocking: a FIFO in the file's place must not hang the read.
+    const int lock =
+        OpenRetrying((dir + "/handles").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (lock < 0) return 0;
+    struct stat st{};
     HWND window = 0;
-    if (FlockRetrying(lock, LOCK_EX) == 0) window = ClaimLocked(dir, lock, listenFd);
+    if (Sys().fstat(lock, &st) != 0 || !S_ISREG(st.st_mode))
+        errno = EINVAL;
+    else if (FlockRetrying(lock, LOCK_EX) == 0)
+        window = ClaimLocked(dir, lock, listenFd);
     CloseKeepingErrno(lock); // and with it the lock
     return window;
 }

@@ -376,21 +376,41 @@ TEST_F(WindowMessageTest, SocketFolderIsPrivate)
     ASSERT_EQ(mkdir(runtime.c_str(), 0755), 0);
     struct stat prefix{};
     ASSERT_EQ(stat(env.prefix().c_str(), &prefix), 0);
-    char expected[128];
-    std::snprintf(expected, sizeof expected, "/vantrel-windows-%llx-%llx", static_cast<unsigned long long>(prefix.st_dev),
-                  static_cast<unsigned long long>(prefix.st_ino));
-    for (const bool useRuntime : {false, true}) {
-        if (useRuntime) setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-        const std::string dir = useRuntime ? runtime + expected : SocketDir();
-        ASSERT_EQ(detail::PrepareMessageSocketDir(), dir);
-        ASSERT_EQ(chmod(dir.c_str(), 0755), 0); // widened by hand: made private again
+    char inRuntime[128];
+    std::snprintf(inRuntime, sizeof inRuntime, "/run/vantrel-windows-%llx-%llx",
+                  static_cast<unsigned long long>(prefix.st_dev), static_cast<unsigned long long>(prefix.st_ino));
+    const struct {
+        const char* runtime;
+        std::string dir;
+    } cases[] = {
+        {nullptr, SocketDir()},
+        {"run-relative", SocketDir()},
+        {"/nonexistent-runtime-folder", SocketDir()},
+        {runtime.c_str(), env.root() + inRuntime},
+    };
+    for (const auto& c : cases) {
+        if (c.runtime) setenv("XDG_RUNTIME_DIR", c.runtime, 1);
+        ASSERT_EQ(detail::PrepareMessageSocketDir(), c.dir);
+        ASSERT_EQ(chmod(c.dir.c_str(), 0755), 0); // widened by hand: made private again
         const HWND window = Recorder();
         struct stat st{};
-        ASSERT_EQ(stat(dir.c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 0777, 0700u) << dir;
-        EXPECT_EQ(access(detail::MessageSocketPath(dir, window).c_str(), F_OK), 0) << dir;
+        ASSERT_EQ(stat(c.dir.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << c.dir;
+        EXPECT_EQ(access(detail::MessageSocketPath(c.dir, window).c_str(), F_OK), 0) << c.dir;
         EXPECT_EQ(SendBlock(window, "x", 0, 0, false), 1);
     }
+}
+
+TEST_F(WindowMessageTest, ALinkOrAFifoInTheFolderIsRefused)
+{
+    const std::string elsewhere = env.root() + "/elsewhere";
+    ASSERT_EQ(mkdir(elsewhere.c_str(), 0700), 0);
+    ASSERT_EQ(symlink(elsewhere.c_str(), SocketDir().c_str()), 0);
+    EXPECT_EQ(RegisterMessageWindow([](HWND, UINT, WPARAM, LPARAM) { return LRESULT{0}; }), 0u);
+    ASSERT_EQ(unlink(SocketDir().c_str()), 0);
+    ASSERT_EQ(mkdir(SocketDir().c_str(), 0700), 0);
+    ASSERT_EQ(mkfifo((SocketDir() + "/handles").c_str(), 0600), 0);
+    EXPECT_EQ(RegisterMessageWindow([](HWND, UINT, WPARAM, LPARAM) { return LRESULT{0}; }), 0u);
 }
 
 TEST_F(WindowMessageTest, OtherUsersCanNeitherSendNorOwnTheFolder)
