@@ -78,14 +78,11 @@ TEST_F(SendPcoessDataTest, UnknownAndDyingWindowsAreSilent)
 {
     SendPcoessData(0, 0, "abc", 7);
     SendPcoessData(0x7FFFFFF1, 0, "abc", 7); // never registered
-    ReceiverProcess gone([](win32::HWND, win32::UINT, win32::WPARAM, win32::LPARAM) { return win32::LRESULT{1}; });
-    const win32::HWND handle = gone.handle();
-    ASSERT_EQ(gone.Finish(), 0);
-    SendPcoessData(handle, 0, "abc", 7);
     // The receiver exits while it handles the message: the call returns.
     ReceiverProcess dying([](win32::HWND, win32::UINT, win32::WPARAM, win32::LPARAM) -> win32::LRESULT { _exit(4); });
     SendPcoessData(dying.handle(), 0, "abc", 7);
     EXPECT_EQ(dying.Finish(), 4);
+    SendPcoessData(dying.handle(), 0, "abc", 7); // its process has gone
 }
 
 } // namespace
