@@ -27,9 +27,12 @@ run_target() {
   shift 2
   echo "=== fuzz: $target for at most ${seconds}s"
   mkdir -p "$corpus"
+  # A target's dictionary (its marks and magic numbers) lies beside it.
+  local dict=()
+  [ -f "$root/tests/fuzz/$target.dict" ] && dict=(-dict="$root/tests/fuzz/$target.dict")
   # New inputs go to the first folder; the others are read-only seeds.
   "$dir/tests/fuzz/$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
-    -max_len=65536 -print_final_stats=1 -artifact_prefix="$dir/$target-" "$corpus" "$@" 2>"$dir.$target.log"
+    -max_len=65536 -print_final_stats=1 -artifact_prefix="$dir/$target-" "${dict[@]}" "$corpus" "$@" 2>"$dir.$target.log"
   local rc=$?
   tail -n 15 "$dir.$target.log"
   if [ "$rc" -ne 0 ]; then

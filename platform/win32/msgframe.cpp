@@ -8,14 +8,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <memory>
 
 namespace win32::detail {
 namespace {
 
 constexpr uint32_t kRequestMark = 0x47534D56; // "VMSG"
 constexpr uint32_t kReplyMark = 0x53455256;   // "VRES"
-constexpr size_t kSmallestRead = 4096;
-constexpr size_t kLargestRead = 1024 * 1024;
+constexpr size_t kChunk = 64 * 1024;
 
 std::atomic<int> gStallMilliseconds{5000};
 
@@ -59,17 +59,16 @@ ssize_t ReadSome(int fd, char* buf, size_t n)
 }
 
 // Grows the buffer only by what arrives, so a length field that promises more
-// than the sender sends costs nothing.
+// than the sender sends costs nothing. Reads past the frame's end to tell a
+// frame with bytes after it.
 bool ReadRequest(int fd, std::string& buf, MessageFrame& frame)
 {
+    const auto chunk = std::make_unique_for_overwrite<char[]>(kChunk);
     size_t needed = kRequestHeaderSize;
     for (;;) {
-        const size_t want = std::clamp(needed - buf.size(), kSmallestRead, kLargestRead);
-        const size_t had = buf.size();
-        buf.resize(had + want);
-        const ssize_t got = ReadSome(fd, buf.data() + had, want);
-        buf.resize(had + static_cast<size_t>(std::max<ssize_t>(got, 0)));
+        const ssize_t got = ReadSome(fd, chunk.get(), kChunk);
         if (got <= 0) return false;
+        buf.append(chunk.get(), static_cast<size_t>(got));
         const FrameStatus status = ParseRequest(buf, frame, needed);
         if (status != FrameStatus::Incomplete) return status == FrameStatus::Complete;
     }

@@ -59,8 +59,10 @@ using MessageDispatcher = std::function<void(std::function<void()> run)>;
 VANTREL_EXPORT HWND RegisterMessageWindow(MessageProc proc, MessageDispatcher dispatcher = {});
 
 /// Unregisters the window: it takes no more messages, senders that wait for
-/// it get 0, and its procedure is not running when the call returns (unless
-/// called from inside it). FALSE for a handle not registered in this process.
+/// it get 0, and, for a window without a dispatcher, no message from another
+/// process is being handled when the call returns (unless called from inside
+/// its procedure); a direct call from another thread of this process may still
+/// be running. FALSE for a handle not registered in this process.
 VANTREL_EXPORT BOOL UnregisterMessageWindow(HWND window);
 
 /// Sends a message to a window and returns the window procedure's result.
