@@ -64,12 +64,15 @@ VANTREL_EXPORT void DeleteAllFile(const std::string& Path);
 /// The parent folder of Path, without a trailing backslash.
 VANTREL_EXPORT std::string GetUpLevelPath(const std::string& Path);
 /// True when both names have the same full form (ignoring the case of A-Z),
-/// resolved against BaseDir (GetHomeDir when empty).
+/// resolved against BaseDir (GetHomeDir when empty), or against the current
+/// folder when BaseDir cannot be entered.
 VANTREL_EXPORT bool IsIdenticalFile(const std::string& FileName1, const std::string& FileName2,
                                     const std::string& BaseDir);
 /// The low 32 bits of the file's size; 0 when it is missing or cannot be opened.
 VANTREL_EXPORT uint32_t MyGetFileSize(const std::string& FileName);
-/// The folder of the running program file, ending in a backslash.
+/// The folder of the running program file, ending in a backslash. Raises
+/// EOSError when no Windows path leads to that folder (a host folder name
+/// such as "a\b" or "x:" that no drive link leads past).
 VANTREL_EXPORT std::string GetHomeDir();
 /// The name part of FileName without its extension.
 VANTREL_EXPORT std::string ExtractFileBaseName(const std::string& FileName);

@@ -14,7 +14,8 @@ DWORD ErrorFromErrno(int err)
 {
     switch (err) {
     case 0: return ERROR_SUCCESS;
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOENT:
+    case ENXIO: return ERROR_FILE_NOT_FOUND;
     case ENOTDIR: return ERROR_PATH_NOT_FOUND;
     case EACCES:
     case EPERM:

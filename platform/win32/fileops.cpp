@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <vector>
 
@@ -24,6 +25,10 @@ constexpr size_t kCopyChunk = 256 * 1024;
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & kWriteBits) == 0; }
+
+// FIFOs, sockets and devices are no files to the layer.
+bool IsFileOrFolder(mode_t mode) { return S_ISREG(mode) || S_ISDIR(mode); }
+bool IsFileFolderOrLink(mode_t mode) { return IsFileOrFolder(mode) || S_ISLNK(mode); }
 
 BOOL Fail(DWORD code)
 {
@@ -176,7 +181,7 @@ DWORD CheckCopyTarget(const std::string& target, const struct stat& source, bool
     }
     if (failIfExists) return ERROR_FILE_EXISTS;
     if (st.st_dev == source.st_dev && st.st_ino == source.st_ino) return ERROR_SHARING_VIOLATION;
-    if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return ERROR_ACCESS_DENIED;
+    if (!S_ISREG(st.st_mode) || IsReadOnly(st)) return ERROR_ACCESS_DENIED;
     Fd holder;
     return LockAlone(target, holder);
 }
@@ -202,11 +207,10 @@ DWORD FillCopy(int from, const struct stat& st, const std::string& source, const
 // lockSource is false when the caller holds the source locked already.
 DWORD CopyHostFile(const std::string& source, const std::string& target, bool failIfExists, bool lockSource = true)
 {
-    Fd from(detail::OpenRetrying(source.c_str(), O_RDONLY | O_CLOEXEC, 0));
+    Fd from(detail::OpenRegularFile(source.c_str(), O_RDONLY | O_CLOEXEC, 0));
     if (from.fd < 0) return detail::HostPathError(errno, source);
     struct stat st{};
     if (detail::Sys().fstat(from.fd, &st) != 0) return ErrorFromErrno(errno);
-    if (S_ISDIR(st.st_mode)) return ERROR_ACCESS_DENIED;
     if (lockSource && detail::Sys().flock(from.fd, LOCK_SH | LOCK_NB) != 0)
         return errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ErrorFromErrno(errno);
     if (const DWORD err = CheckCopyTarget(target, st, failIfExists)) return err;
@@ -272,15 +276,37 @@ DWORD CheckMoveTarget(const std::string& target, bool replace)
         return missing == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : missing;
     }
     if (!replace) return ERROR_ALREADY_EXISTS;
-    if (S_ISDIR(st.st_mode) || (!S_ISLNK(st.st_mode) && IsReadOnly(st))) return ERROR_ACCESS_DENIED;
+    // A link is replaced as itself; a FIFO, socket or device is no file to replace.
+    if (!S_ISLNK(st.st_mode) && (!S_ISREG(st.st_mode) || IsReadOnly(st))) return ERROR_ACCESS_DENIED;
     Fd holder;
     return S_ISREG(st.st_mode) ? LockAlone(target, holder) : ERROR_SUCCESS;
+}
+
+// A link moved to another file system is made anew there with the same
+// text: the move takes the link alone, never what it leads to.
+DWORD MoveLinkAcross(const std::string& source, const std::string& target)
+{
+    char text[PATH_MAX];
+    const ssize_t n = detail::Sys().readlink(source.c_str(), text, sizeof text);
+    if (n < 0) return detail::HostPathError(errno, source);
+    if (static_cast<size_t>(n) >= sizeof text) return ERROR_FILENAME_EXCED_RANGE;
+    const std::string temp = TempNameBeside(target);
+    if (detail::Sys().symlink(std::string(text, static_cast<size_t>(n)).c_str(), temp.c_str()) != 0)
+        return detail::HostPathError(errno, temp);
+    if (detail::Sys().rename(temp.c_str(), target.c_str()) != 0) {
+        const DWORD err = detail::HostPathError(errno, target);
+        detail::Sys().unlink(temp.c_str());
+        return err;
+    }
+    if (detail::Sys().unlink(source.c_str()) != 0) return detail::HostPathError(errno, source);
+    return ERROR_SUCCESS;
 }
 
 DWORD MoveHostFile(const std::string& source, const std::string& target, DWORD flags)
 {
     struct stat st{};
     if (detail::Sys().lstat(source.c_str(), &st) != 0) return detail::HostPathError(errno, source);
+    if (!IsFileFolderOrLink(st.st_mode)) return ERROR_FILE_NOT_FOUND;
     if (source == target) return ERROR_SUCCESS;
     Fd holder;
     if (S_ISREG(st.st_mode))
@@ -298,6 +324,7 @@ DWORD MoveHostFile(const std::string& source, const std::string& target, DWORD f
     if (detail::Sys().rename(source.c_str(), target.c_str()) == 0) return ERROR_SUCCESS;
     if (errno != EXDEV) return detail::HostPathError(errno, target);
     if (!(flags & MOVEFILE_COPY_ALLOWED) || S_ISDIR(st.st_mode)) return ERROR_NOT_SAME_DEVICE;
+    if (S_ISLNK(st.st_mode)) return MoveLinkAcross(source, target);
     if (const DWORD err = CopyHostFile(source, target, false, false)) return err;
     holder.reset();
     if (detail::Sys().unlink(source.c_str()) != 0) return detail::HostPathError(errno, source);
@@ -321,6 +348,12 @@ BOOL SetFileAttributesA(const char* fileName, DWORD attributes)
     if (const DWORD err = Resolve(fileName, host)) return Fail(err);
     struct stat st{};
     if (detail::Sys().stat(host.c_str(), &st) != 0) return Fail(detail::HostPathError(errno, host));
+    if (!IsFileOrFolder(st.st_mode)) return Fail(ERROR_FILE_NOT_FOUND);
+    // A link carries no attributes of its own here, and what it leads to
+    // (perhaps outside the folder) keeps its own.
+    struct stat own{};
+    if (detail::Sys().lstat(host.c_str(), &own) == 0 && S_ISLNK(own.st_mode))
+        return attributes & (FILE_ATTRIBUTE_READONLY | detail::kDosAttribBits) ? Fail(ERROR_NOT_SUPPORTED) : Succeed();
     if (const DWORD err = ApplyAttributes(host, st, attributes)) return Fail(err);
     return Succeed();
 }
@@ -332,6 +365,7 @@ BOOL DeleteFileA(const char* fileName)
     struct stat st{};
     if (detail::Sys().lstat(host.c_str(), &st) != 0) return Fail(detail::HostPathError(errno, host));
     if (S_ISDIR(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+    if (!IsFileFolderOrLink(st.st_mode)) return Fail(ERROR_FILE_NOT_FOUND);
     Fd holder;
     if (S_ISREG(st.st_mode)) {
         // Checked here: the superuser could unlink a read-only file.
@@ -347,6 +381,9 @@ BOOL CopyFileA(const char* existingFileName, const char* newFileName, BOOL failI
     std::string source, target;
     if (const DWORD err = Resolve(existingFileName, source)) return Fail(err);
     if (const DWORD err = Resolve(newFileName, target)) return Fail(err);
+    // A device is not even opened: opening one may act on it.
+    struct stat st{};
+    if (detail::Sys().stat(source.c_str(), &st) == 0 && !IsFileOrFolder(st.st_mode)) return Fail(ERROR_FILE_NOT_FOUND);
     if (const DWORD err = CopyHostFile(source, target, failIfExists != FALSE)) return Fail(err);
     return Succeed();
 }

@@ -13,11 +13,15 @@ BOOL CreateDirectoryA(const char* pathName, void* securityAttributes);
 
 /// Sets read-only (as the lack of write permission bits) and hidden, system
 /// and archive (in user.DOSATTRIB). FILE_ATTRIBUTE_NORMAL, or any set
-/// without read-only, gives the owner's write bit back.
+/// without read-only, gives the owner's write bit back. A symbolic link is
+/// acted on alone: it carries no attributes, so FILE_ATTRIBUTE_NORMAL
+/// succeeds without a change and read-only, hidden, system or archive fail
+/// with ERROR_NOT_SUPPORTED; the file it leads to is never changed.
 BOOL SetFileAttributesA(const char* fileName, DWORD attributes);
 
-/// Deletes a file (not a folder). A read-only file gives ERROR_ACCESS_DENIED,
-/// a file another handle has open ERROR_SHARING_VIOLATION.
+/// Deletes a file (not a folder); a symbolic link is deleted as itself. A
+/// read-only file gives ERROR_ACCESS_DENIED, a file another handle has open
+/// ERROR_SHARING_VIOLATION.
 BOOL DeleteFileA(const char* fileName);
 
 /// Copies content, permission bits, stored attributes and the modification
@@ -35,7 +39,8 @@ BOOL MoveFileA(const char* existingFileName, const char* newFileName);
 /// system fails with ERROR_NOT_SAME_DEVICE. MOVEFILE_DELAY_UNTIL_REBOOT
 /// registers the move (or, with a null new name, the deletion) for the next
 /// restart instead. A new name that differs from the old only in letter case
-/// renames the file to the new case.
+/// renames the file to the new case. A symbolic link is moved as itself,
+/// also to another file system.
 BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags);
 
 /// True when both Windows names lead to the same existing host file (same

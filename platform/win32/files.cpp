@@ -102,6 +102,10 @@ DWORD CheckExisting(const std::string& host, DWORD access, DWORD disposition, st
         return ERROR_FILE_EXISTS;
     if (S_ISDIR(st.st_mode))
         return ERROR_ACCESS_DENIED;
+    // A FIFO, socket or device is no file to open, and its name can't take one.
+    if (!S_ISREG(st.st_mode))
+        return disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING ? ERROR_FILE_NOT_FOUND
+                                                                               : ERROR_ACCESS_DENIED;
     const bool writes = (access & GENERIC_WRITE) || disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
     // Checked here, not left to open(): the superuser may write anything.
     if (writes && IsReadOnly(st))
@@ -113,7 +117,7 @@ DWORD OpenLocked(const std::string& host, DWORD access, DWORD share, DWORD dispo
                  bool exists, int& fd)
 {
     const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
-    fd = detail::OpenRetrying(host.c_str(), OpenFlags(access, disposition), mode);
+    fd = detail::OpenRegularFile(host.c_str(), OpenFlags(access, disposition), mode);
     if (fd < 0)
         return errno == EEXIST ? ERROR_FILE_EXISTS : detail::HostPathError(errno, host);
     DWORD err = ERROR_SUCCESS;
@@ -225,7 +229,7 @@ DWORD CheckTarget(const std::string& target, struct stat& st, bool& exists)
     if (!S_ISREG(st.st_mode) || IsReadOnly(st))
         return ERROR_ACCESS_DENIED;
     // A direct write would be refused while another holds the file.
-    const int fd = detail::OpenRetrying(target.c_str(), O_RDONLY | O_CLOEXEC, 0);
+    const int fd = detail::OpenRegularFile(target.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (fd < 0)
         return detail::HostPathError(errno, target);
     const DWORD err = TakeShareLock(fd, 0);
@@ -500,6 +504,10 @@ DWORD GetFileAttributesA(const char* fileName)
     struct stat st{};
     if (detail::Sys().stat(host.c_str(), &st) != 0) {
         SetLastError(detail::HostPathError(errno, host));
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
     }
     SetLastError(ERROR_SUCCESS);

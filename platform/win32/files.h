@@ -17,7 +17,9 @@ DWORD GetFileSize(HANDLE file, DWORD* fileSizeHigh);
 BOOL FlushFileBuffers(HANDLE file);
 BOOL CloseHandle(HANDLE object);
 
-/// INVALID_FILE_ATTRIBUTES when the path does not exist.
+/// INVALID_FILE_ATTRIBUTES when the path does not exist or names a FIFO,
+/// socket or device: those are no files to the layer, which opens, copies,
+/// moves and deletes regular files (and links to them) and folders only.
 DWORD GetFileAttributesA(const char* fileName);
 
 /// Replaces the whole content of a file so that no reader ever sees it half

@@ -32,7 +32,7 @@ public:
     DWORD Next(WIN32_FIND_DATAA* data);
 
 private:
-    void Fill(const struct dirent* entry, WIN32_FIND_DATAA* data) const;
+    bool Fill(const struct dirent* entry, WIN32_FIND_DATAA* data) const;
 
     DIR* dir_;
     std::string folder_;
@@ -60,21 +60,35 @@ void FillFromStat(const std::string& host, const struct stat& st, WIN32_FIND_DAT
     data->nFileSizeLow = static_cast<DWORD>(size);
 }
 
-void FindObject::Fill(const struct dirent* entry, WIN32_FIND_DATAA* data) const
+// FIFOs, sockets and devices are no files to the layer.
+bool IsFileOrFolder(mode_t mode) { return S_ISREG(mode) || S_ISDIR(mode) || S_ISLNK(mode); }
+
+// False for an entry that is neither a file nor a folder, which is left out.
+bool FindObject::Fill(const struct dirent* entry, WIN32_FIND_DATAA* data) const
 {
     std::memset(data, 0, sizeof *data);
     std::strncpy(data->cFileName, entry->d_name, sizeof data->cFileName - 1);
-    if (namesOnly_) {
-        data->dwFileAttributes = entry->d_type == DT_DIR ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
-        return;
+    const unsigned char type = entry->d_type;
+    if (namesOnly_ && (type == DT_DIR || type == DT_REG)) {
+        data->dwFileAttributes = type == DT_DIR ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+        return true;
     }
+    if (type == DT_FIFO || type == DT_SOCK || type == DT_CHR || type == DT_BLK)
+        return false;
     const std::string host = folder_ + "/" + entry->d_name;
     struct stat st{};
     // A link that leads nowhere is reported as itself.
-    if (detail::Sys().stat(host.c_str(), &st) == 0 || detail::Sys().lstat(host.c_str(), &st) == 0)
-        FillFromStat(host, st, data);
-    else
+    if (detail::Sys().stat(host.c_str(), &st) != 0 && detail::Sys().lstat(host.c_str(), &st) != 0) {
         data->dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
+        return true;
+    }
+    if (!IsFileOrFolder(st.st_mode))
+        return false;
+    if (namesOnly_)
+        data->dwFileAttributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+    else
+        FillFromStat(host, st, data);
+    return true;
 }
 
 DWORD FindObject::Next(WIN32_FIND_DATAA* data)
@@ -87,8 +101,10 @@ DWORD FindObject::Next(WIN32_FIND_DATAA* data)
         const char* name = entry->d_name;
         const bool dots = name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
         if (dots && skipDots_) continue;
+        // The caller joins the name to the folder: it must lead back here.
+        if (!dots && !detail::IsReachableName(name)) continue;
         if (!detail::MatchWildcard(pattern_, name)) continue;
-        Fill(entry, data);
+        if (!Fill(entry, data)) continue;
         return ERROR_SUCCESS;
     }
 }

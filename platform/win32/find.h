@@ -26,7 +26,9 @@ struct WIN32_FIND_DATAA {
 /// Starts a search for fileName: a folder path followed by a pattern of
 /// '*' and '?' (see detail::MatchWildcard), letters compared ignoring case.
 /// "." and ".." are reported like other entries, except in a drive's root
-/// folder. Returns INVALID_HANDLE_VALUE with ERROR_FILE_NOT_FOUND when
+/// folder. Left out are names that, joined to the folder, would not lead back
+/// to the entry (see detail::IsReachableName), and FIFOs, sockets and
+/// devices, which are no files to the layer. Returns INVALID_HANDLE_VALUE with ERROR_FILE_NOT_FOUND when
 /// nothing matches and ERROR_PATH_NOT_FOUND when the folder is missing.
 HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData);
 

@@ -77,7 +77,7 @@ std::string JoinWindows(const std::string& root, const std::vector<std::string>&
     return out;
 }
 
-bool CurrentWindowsDir(std::string& dir);
+DWORD CurrentWindowsDir(std::string& dir);
 
 // "\\server\share\..." keeps its server and share; ".." stops there.
 std::string UncFullForm(const std::string& p)
@@ -141,8 +141,8 @@ DWORD FullForm(const std::string& path, std::string& full)
         rest.remove_prefix(3);
     } else {
         std::string cwd;
-        if (!CurrentWindowsDir(cwd))
-            return ERROR_PATH_NOT_FOUND; // the current folder was removed
+        if (CurrentWindowsDir(cwd) != ERROR_SUCCESS)
+            return ERROR_PATH_NOT_FOUND; // the current folder was removed or has no Windows name
         if (hasDrive) {
             base = EqualIgnoringCase(cwd.substr(0, 1), p.substr(0, 1)) ? cwd : p.substr(0, 2) + "\\";
             rest.remove_prefix(2);
@@ -277,6 +277,19 @@ DWORD Resolve(const std::string& windowsPath, std::string& host, struct stat& st
     return MapToHost(full, host, st, known);
 }
 
+// The host folder that SetCurrentDirectoryA would enter, or the error.
+DWORD FolderToEnter(const char* pathName, std::string& host)
+{
+    if (!pathName)
+        return ERROR_INVALID_PARAMETER;
+    if (const DWORD err = ResolvePath(pathName, host))
+        return err;
+    struct stat st{};
+    if (detail::Sys().stat(host.c_str(), &st) != 0)
+        return detail::HostPathError(errno, host);
+    return S_ISDIR(st.st_mode) ? ERROR_SUCCESS : ERROR_DIRECTORY;
+}
+
 DWORD CopyOut(const std::string& text, DWORD bufferLength, char* buffer)
 {
     if (buffer && text.size() < bufferLength) {
@@ -342,27 +355,46 @@ std::vector<DriveRoot> Resolved(std::vector<DriveRoot> roots)
 
 std::vector<DriveRoot> DriveRoots(const std::string& prefix) { return Resolved(DriveTargets(prefix)); }
 
-// The Windows form of a folded absolute host path; the longest match wins.
-std::string WindowsFormIn(const std::string& abs, const std::vector<DriveRoot>& roots)
+// The names of abs below root, '\\'-separated; false when one of them is a
+// name that a Windows path cannot reach.
+bool RestBelow(const std::string& abs, const std::string& root, std::string& rest)
 {
-    char best = 'z';
-    std::string bestRoot = "/";
-    auto consider = [&](char letter, const std::string& root) {
-        if (root != "/" && root.size() > (bestRoot == "/" ? 0 : bestRoot.size()) && UnderRoot(abs, root)) {
-            best = letter;
-            bestRoot = root;
-        }
-    };
-    for (const DriveRoot& root : roots) {
-        consider(root.letter, root.target);
-        if (root.resolved)
-            consider(root.letter, root.real);
-    }
-    std::string rest = abs.substr(bestRoot == "/" ? 1 : bestRoot.size());
+    rest = abs.substr(root == "/" ? 1 : root.size());
     if (!rest.empty() && rest[0] == '/')
         rest.erase(0, 1);
+    for (size_t start = 0; start < rest.size();) {
+        const size_t end = std::min(rest.find('/', start), rest.size());
+        if (!detail::IsReachableName(std::string_view(rest).substr(start, end - start)))
+            return false;
+        start = end + 1;
+    }
     std::replace(rest.begin(), rest.end(), '/', '\\');
-    return std::string(1, UpperAscii(best)) + ":\\" + rest;
+    return true;
+}
+
+// The Windows form of a folded absolute host path: the longest drive root
+// whose rest holds only names Windows can reach wins ("/" as Z: last);
+// empty when no drive leads there.
+std::string WindowsFormIn(const std::string& abs, const std::vector<DriveRoot>& roots)
+{
+    std::vector<std::pair<const std::string*, char>> matches;
+    for (const DriveRoot& root : roots) {
+        if (root.target != "/" && UnderRoot(abs, root.target))
+            matches.emplace_back(&root.target, root.letter);
+        if (root.resolved && root.real != "/" && UnderRoot(abs, root.real))
+            matches.emplace_back(&root.real, root.letter);
+    }
+    // Stable: among roots of one length the first drive letter wins.
+    std::stable_sort(matches.begin(), matches.end(),
+                     [](const auto& a, const auto& b) { return a.first->size() > b.first->size(); });
+    static const std::string kHostRoot = "/";
+    matches.emplace_back(&kHostRoot, 'z');
+    std::string rest;
+    for (const auto& [root, letter] : matches) {
+        if (RestBelow(abs, *root, rest))
+            return std::string(1, UpperAscii(letter)) + ":\\" + rest;
+    }
+    return {};
 }
 
 // Which folder each drive's link leads to: the same folders resolve to the
@@ -395,24 +427,27 @@ struct CurrentDirForm {
     std::string windows;
 };
 
+// A folder that no Windows path reaches is no current folder to resolve against.
+DWORD FormFound(const std::string& dir) { return dir.empty() ? ERROR_INVALID_NAME : ERROR_SUCCESS; }
+
 // Worked out anew when the host folder, the drive links or the folders they
 // lead to differ from last time, whoever changed them; the host folder is
 // compared by name, the links by their folder's stamp.
-bool CurrentWindowsDir(std::string& dir)
+DWORD CurrentWindowsDir(std::string& dir)
 {
     std::string host;
     if (!detail::CurrentHostDir(host))
-        return false;
+        return ErrorFromErrno(errno ? errno : ENOENT);
     thread_local CurrentDirForm last;
     detail::DriveLinksStamp stamp;
     if (!detail::TakeDriveLinksStamp(stamp)) {
         dir = HostToWindowsPath(host);
-        return !dir.empty();
+        return FormFound(dir);
     }
     if (last.valid && last.host == host && detail::DriveLinksUnchanged(last.stamp, stamp) &&
         FolderIdsOf(last.roots) == last.folders) {
         dir = last.windows;
-        return true;
+        return FormFound(dir);
     }
     last.valid = false;
     // The stamp is taken before the links are read, the folder ids before
@@ -422,7 +457,7 @@ bool CurrentWindowsDir(std::string& dir)
     roots = Resolved(std::move(roots));
     dir = WindowsFormIn(detail::FoldHostPath(host), roots);
     last = {true, std::move(host), std::move(stamp), std::move(roots), std::move(folders), dir};
-    return true;
+    return FormFound(dir);
 }
 
 std::mutex& ModuleMutex()
@@ -437,18 +472,20 @@ std::string& ModuleOverride()
     return path;
 }
 
-std::string ModuleFileName()
+DWORD ModuleFileName(std::string& path)
 {
     {
         std::lock_guard lock(ModuleMutex());
-        if (!ModuleOverride().empty())
-            return ModuleOverride();
+        path = ModuleOverride();
     }
+    if (!path.empty())
+        return ERROR_SUCCESS;
     char buf[PATH_MAX];
     const ssize_t n = detail::Sys().readlink("/proc/self/exe", buf, sizeof buf);
     if (n <= 0 || static_cast<size_t>(n) >= sizeof buf)
-        return {};
-    return HostToWindowsPath(std::string(buf, static_cast<size_t>(n)));
+        return ERROR_FILE_NOT_FOUND;
+    path = HostToWindowsPath(std::string(buf, static_cast<size_t>(n)));
+    return FormFound(path);
 }
 
 } // namespace
@@ -505,8 +542,8 @@ DWORD GetFullPathNameA(const char* fileName, DWORD bufferLength, char* buffer, c
 DWORD GetCurrentDirectoryA(DWORD bufferLength, char* buffer)
 {
     std::string dir;
-    if (!CurrentWindowsDir(dir)) {
-        SetLastErrorFromErrno(errno ? errno : ENOENT);
+    if (const DWORD err = CurrentWindowsDir(dir)) {
+        SetLastError(err);
         return 0;
     }
     SetLastError(ERROR_SUCCESS);
@@ -517,35 +554,19 @@ DWORD GetCurrentDirectoryA(DWORD bufferLength, char* buffer)
 
 BOOL SetCurrentDirectoryA(const char* pathName)
 {
-    if (!pathName) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
     std::string host;
-    if (ResolvePath(pathName, host) != ERROR_SUCCESS)
-        return FALSE;
-    struct stat st{};
-    if (detail::Sys().stat(host.c_str(), &st) != 0) {
-        SetLastError(detail::HostPathError(errno, host));
-        return FALSE;
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        SetLastError(ERROR_DIRECTORY);
-        return FALSE;
-    }
-    if (detail::Sys().chdir(host.c_str()) != 0) {
-        SetLastError(detail::HostPathError(errno, host));
-        return FALSE;
-    }
-    SetLastError(ERROR_SUCCESS);
-    return TRUE;
+    DWORD err = FolderToEnter(pathName, host);
+    if (!err && detail::Sys().chdir(host.c_str()) != 0)
+        err = detail::HostPathError(errno, host);
+    SetLastError(err);
+    return err ? FALSE : TRUE;
 }
 
 DWORD GetModuleFileNameA(HMODULE, char* fileName, DWORD size)
 {
-    const std::string path = ModuleFileName();
-    if (path.empty()) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
+    std::string path;
+    if (const DWORD err = ModuleFileName(path)) {
+        SetLastError(err);
         return 0;
     }
     if (!fileName || size == 0) {
@@ -565,6 +586,25 @@ DWORD GetModuleFileNameA(HMODULE, char* fileName, DWORD size)
 }
 
 namespace detail {
+
+bool IsReachableName(std::string_view name)
+{
+    if (IsDots(name))
+        return true;
+    if (name.empty() || name.back() == '.' || name.back() == ' ')
+        return false;
+    return std::none_of(name.begin(), name.end(), [](char c) { return c == '\\' || IsForbidden(c); });
+}
+
+bool CanEnterFolder(const std::string& windowsPath)
+{
+    std::string host;
+    if (FolderToEnter(windowsPath.c_str(), host) != ERROR_SUCCESS)
+        return false;
+    // Looking up "." in the folder takes the search permission that entering it takes.
+    struct stat st{};
+    return Sys().stat(JoinHost(host, ".").c_str(), &st) == 0;
+}
 
 DWORD ResolvePathStatus(const std::string& windowsPath, std::string& hostPath, struct stat& st, bool& known)
 {

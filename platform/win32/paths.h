@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <string_view>
 
 namespace win32 {
 
@@ -26,7 +27,10 @@ std::string PrefixDir();
 DWORD ResolvePath(const std::string& windowsPath, std::string& hostPath);
 
 /// The Windows form of an absolute host path ("/home/u" -> "Z:\home\u"),
-/// matched against the drive links; the longest match wins.
+/// matched against the drive links; the longest match wins, unless the names
+/// below it hold one that a Windows path cannot reach (see
+/// detail::IsReachableName); then the next shorter match is tried. Empty
+/// when no drive leads to the path by reachable names.
 std::string HostToWindowsPath(const std::string& hostPath);
 
 /// GetFullPathNameA on strings: the full Windows form of a path, with "."
@@ -34,12 +38,25 @@ std::string HostToWindowsPath(const std::string& hostPath);
 std::string FullPathName(const std::string& path);
 
 DWORD GetFullPathNameA(const char* fileName, DWORD bufferLength, char* buffer, char** filePart);
+/// Fails with ERROR_INVALID_NAME when no Windows path leads to the current
+/// folder (see HostToWindowsPath); relative names then resolve to nothing.
 DWORD GetCurrentDirectoryA(DWORD bufferLength, char* buffer);
 BOOL SetCurrentDirectoryA(const char* pathName);
-/// The running program's path in Windows form; hModule is ignored.
+/// The running program's path in Windows form; hModule is ignored. Fails
+/// with ERROR_INVALID_NAME when no Windows path leads to the program's file.
 DWORD GetModuleFileNameA(HMODULE hModule, char* fileName, DWORD size);
 
 namespace detail {
+
+/// True when a host name, joined to its folder in a Windows path, leads back
+/// to that same entry: it holds no '\', ':', '*', '?', '"', '<', '>', '|' or
+/// control character and does not end in '.' or a blank ("." and ".." are
+/// reachable).
+bool IsReachableName(std::string_view name);
+
+/// True when SetCurrentDirectoryA(windowsPath) would succeed now (the folder
+/// exists and the process may search it); the current folder is not changed.
+bool CanEnterFolder(const std::string& windowsPath);
 
 /// ResolvePath that also hands back the status (stat) of the host path when
 /// the look-up found it as written, the common case; known tells whether st

@@ -76,6 +76,26 @@ int OpenRetrying(const char* path, int flags, mode_t mode)
     return fd;
 }
 
+int OpenRegularFile(const char* path, int flags, mode_t mode)
+{
+    const int fd = OpenRetrying(path, flags | O_NONBLOCK, mode);
+    if (fd < 0)
+        return fd;
+    struct stat st{};
+    int err = Sys().fstat(fd, &st) != 0 ? errno : 0;
+    if (!err && !S_ISREG(st.st_mode))
+        err = S_ISDIR(st.st_mode) ? EISDIR : ENXIO;
+    // F_SETFL takes the status flags and ignores the access mode and the
+    // creation flags: the caller's own flags come back.
+    if (!err && !(flags & O_NONBLOCK) && ::fcntl(fd, F_SETFL, flags) != 0)
+        err = errno;
+    if (!err)
+        return fd;
+    Sys().close(fd);
+    errno = err;
+    return -1;
+}
+
 int FlockRetrying(int fd, int op)
 {
     int rc;

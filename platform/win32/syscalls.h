@@ -68,6 +68,13 @@ const SysCalls& RealSysCalls();
 int OpenRetrying(const char* path, int flags, mode_t mode);
 int FlockRetrying(int fd, int op);
 
+/// OpenRetrying for the layer's file calls, which never block: the open
+/// takes O_NONBLOCK, cleared again (unless flags ask for it) once the
+/// descriptor shows a regular file.
+/// Anything else is closed and fails: a folder with errno EISDIR, a FIFO,
+/// socket or device with ENXIO.
+int OpenRegularFile(const char* path, int flags, mode_t mode);
+
 /// Restores the table as it was when the guard was made.
 class ScopedSysCalls {
 public:

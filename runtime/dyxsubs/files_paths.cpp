@@ -2,7 +2,9 @@
 // Windows folders, and the comparison of two names.
 #include "uDyxSubs.h"
 
+#include "classlib/Exceptions.h"
 #include "files_pathrules.h"
+#include "win32/errors.h"
 #include "win32/paths.h"
 #include "win32/sysdirs.h"
 
@@ -40,6 +42,11 @@ std::string GetHomeDir()
     // A truncated answer fills the whole buffer: ask again with more room.
     while ((n = win32::GetModuleFileNameA(nullptr, buf.data(), static_cast<win32::DWORD>(buf.size()))) >= buf.size())
         buf.resize(buf.size() * 2);
+    // An empty path would make every name built on it relative: another folder.
+    if (n == 0) {
+        const win32::DWORD code = win32::GetLastError();
+        throw EOSError("Cannot find the program's folder. " + win32::SysErrorMessage(code), code);
+    }
     return AppendSlash1(PathPart(std::string(buf.data(), n)));
 }
 
@@ -90,7 +97,7 @@ bool IsIdenticalFile(const std::string& FileName1, const std::string& FileName2,
     const std::string base = BaseDir.empty() ? GetHomeDir() : BaseDir;
     // A base that could not become the current directory leaves the names
     // to the one in force.
-    const std::string baseFull = DirectoryExists(base) ? win32::FullPathName(base) : std::string();
+    const std::string baseFull = win32::detail::CanEnterFolder(base) ? win32::FullPathName(base) : std::string();
     const std::string full1 = FullFormAgainst(FileName1, baseFull);
     const std::string full2 = FullFormAgainst(FileName2, baseFull);
     // A name without a full form (the current folder is gone) is equal to nothing.

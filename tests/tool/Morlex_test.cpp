@@ -1,9 +1,11 @@
 #include "MorlexFixture.h"
 
+#include "support/ProgramAt.h"
 #include "uDyxSubs.h"
 #include "win32/shell.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -70,6 +72,22 @@ TEST_F(ProgramTest, FileExitClosesAndFreesTheCatalogs)
     EXPECT_FALSE(frmMain->isVisible());
     EXPECT_EQ(frmMain->DefaultLang, nullptr);
     EXPECT_EQ(frmMain->UserLang, nullptr);
+}
+
+TEST_F(ProgramTest, AProgramFolderNoWindowsPathReachesIsReportedAndNoOtherFolderIsUsed)
+{
+    const fs::path folder = root_ / "a\\b";
+    fs::create_directories(folder / "Language");
+    WriteBytes(folder / "Language" / "de.lang", LanguageFile({{0, "Gut"}}));
+    vantrel_test::ProgramAt program((folder / "morlex").string());
+    Start();
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, "Morlex");
+    EXPECT_EQ(boxes_[0].text.rfind("Cannot find the program's folder.", 0), 0u) << boxes_[0].text;
+    EXPECT_EQ(frmMain->cboLanguageFile->count(), 0);
+    EXPECT_FALSE(fs::exists(root_ / "a"));
+    frmMain->mnuHelp2->trigger();
+    EXPECT_EQ(boxes_.size(), 2u);
 }
 
 TEST_F(ProgramTest, AnErrorInAHandlerIsReportedAndTheProgramGoesOn)

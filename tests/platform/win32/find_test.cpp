@@ -6,21 +6,27 @@
 #include "win32/files.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
 
+namespace fs = std::filesystem;
 using namespace win32;
 using vantrel_test::TempPrefix;
 
 namespace {
 
-std::vector<std::string> Names(const std::string& mask, DWORD* firstError = nullptr)
+using Starter = HANDLE (*)(const char*, WIN32_FIND_DATAA*);
+
+std::vector<std::string> Names(const std::string& mask, DWORD* firstError = nullptr, Starter start = FindFirstFileA)
 {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data;
-    const HANDLE h = FindFirstFileA(mask.c_str(), &data);
+    const HANDLE h = start(mask.c_str(), &data);
     if (firstError) *firstError = h == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
     if (h == INVALID_HANDLE_VALUE) return names;
     do {
@@ -126,6 +132,23 @@ TEST(Find, NamesOnlyReportsTheSameNames)
     FindClose(h);
     EXPECT_EQ(full.size(), 51u);
     EXPECT_EQ(full, names);
+}
+
+TEST(Find, AFileNameAWindowsPathCannotReachOrAFifoIsNotListed)
+{
+    TempPrefix env;
+    env.writeFile("C:\\dir\\a.b.c", "");
+    const std::string host = env.hostPath("C:\\dir");
+    // Joined to the folder, each of these would lead to another file or to none.
+    for (const std::string name : {"..\\victim.txt", "sub\\inner.txt", "a:b", "notes.", "y ", "tab\tname", "q?", "s*",
+                                   "say\"", "<in", "out>", "a|b", "folder."})
+        std::ofstream(host + "/" + name) << "x";
+    for (const std::string name : {" lead", ".hidden", "caf\xe9"}) std::ofstream(host + "/" + name) << "x";
+    ASSERT_EQ(mkfifo((host + "/fifo").c_str(), 0600), 0);
+    fs::create_symlink("/dev/null", host + "/device");
+    const List expected = {" lead", ".", "..", ".hidden", "a.b.c", "caf\xe9"};
+    EXPECT_EQ(Names("C:\\dir\\*"), expected);
+    EXPECT_EQ(Names("C:\\dir\\*", nullptr, detail::FindFirstFileNamesOnly), expected);
 }
 
 } // namespace

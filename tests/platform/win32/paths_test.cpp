@@ -1,3 +1,4 @@
+#include "support/ProgramAt.h"
 #include "support/TempPrefix.h"
 #include "win32/errors.h"
 #include "win32/paths.h"
@@ -369,6 +370,27 @@ TEST_F(PathsTest, ModuleFileNameIsTheProgramInWindowsFormOrTheOverride)
     EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
     detail::OverrideModuleFileName("");
     EXPECT_NE(GetModuleFileNameA(nullptr, buf, sizeof buf), 16u);
+}
+
+TEST_F(PathsTest, AFolderNoWindowsPathReachesHasNoWindowsFormUnlessADriveLeadsPastIt)
+{
+    for (const std::string name : {"a\\b", "x:", "q?", "end.", "end ", "ctl\x01", "a|b"}) {
+        const std::string folder = env.root() + "/" + name;
+        EXPECT_EQ(HostToWindowsPath(folder + "/f"), "") << name;
+        env.mapDrive('M', folder);
+        EXPECT_EQ(HostToWindowsPath(folder + "/f"), "M:\\f") << name;
+    }
+    fs::current_path(env.root() + "/x:");
+    char buf[MAX_PATH];
+    EXPECT_EQ(GetCurrentDirectoryA(sizeof buf, buf), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+    EXPECT_EQ(FullPathName("x.txt"), "");
+    vantrel_test::ProgramAt program(env.root() + "/a\\b/host");
+    EXPECT_EQ(GetModuleFileNameA(nullptr, buf, sizeof buf), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+    env.mapDrive('P', env.root() + "/a\\b");
+    EXPECT_EQ(GetModuleFileNameA(nullptr, buf, sizeof buf), 7u);
+    EXPECT_STREQ(buf, "P:\\host");
 }
 
 int gHookCalls = 0;

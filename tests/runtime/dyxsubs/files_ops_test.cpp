@@ -22,7 +22,9 @@
 #include <forward_list>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace vantrel;
@@ -285,6 +287,39 @@ TEST(DeleteAllFile, SkipsWhatCannotBeDeleted)
     EXPECT_FALSE(env.exists("C:\\d\\a.txt"));
     EXPECT_TRUE(env.exists("C:\\d\\held.txt"));
     EXPECT_FALSE(env.exists("C:\\d\\z.txt"));
+}
+
+using Env = const TempPrefix&;
+bool IsLink(Env env, const char* name) { return std::filesystem::is_symlink(env.hostPath(name)); }
+
+TEST(FileRoutines, DeletingRenamingOrMovingALinkLeavesTheFileItLeadsTo)
+{
+    namespace fs = std::filesystem;
+    const std::vector<std::pair<const char*, bool (*)(Env)>> cases = {
+        {"MyDeleteFile", [](Env) { return MyDeleteFile("C:\\w\\link"); }},
+        {"MyDeleteFile2", [](Env) { return MyDeleteFile2("C:\\w\\link").empty(); }},
+        {"MyRenameFile", [](Env e) { return MyRenameFile("C:\\w\\link", "C:\\n") && IsLink(e, "C:\\n"); }},
+        {"MyRenameFile onto", [](Env) { return MyRenameFile("C:\\w\\f", "C:\\w\\link"); }},
+        {"MyRenameFile across", [](Env e) { return MyRenameFile("C:\\w\\link", "D:\\n") && IsLink(e, "D:\\n"); }},
+        {"DeleteAllFile", [](Env e) { return DeleteAllFile("C:\\w"), !IsLink(e, "C:\\w\\link"); }},
+    };
+    for (const auto& [what, run] : cases) {
+        TempPrefix env;
+        env.writeFile("D:\\outside", "keep");
+        env.writeFile("C:\\w\\f", "f");
+        MakeReadOnlyHidden("D:\\outside");
+        const win32::DWORD before = Attributes("D:\\outside");
+        fs::create_symlink(env.hostPath("D:\\outside"), env.hostPath("C:\\w\\link"));
+        win32::detail::ScopedSysCalls guard;
+        guard.table().rename = [](const char* from, const char* to) {
+            const bool across = std::string_view(to).find("/d/") != std::string_view(from).find("/d/");
+            errno = EXDEV; // pretend that D: lies on another file system
+            return across ? -1 : win32::detail::RealSysCalls().rename(from, to);
+        };
+        EXPECT_TRUE(run(env)) << what;
+        EXPECT_EQ(Attributes("D:\\outside"), before) << what;
+        EXPECT_EQ(env.readFile("D:\\outside"), "keep") << what;
+    }
 }
 
 // ---- MoveFileReboot ---------------------------------------------------------
