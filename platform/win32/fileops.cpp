@@ -347,13 +347,12 @@ BOOL SetFileAttributesA(const char* fileName, DWORD attributes)
     std::string host;
     if (const DWORD err = Resolve(fileName, host)) return Fail(err);
     struct stat st{};
-    if (detail::Sys().stat(host.c_str(), &st) != 0) return Fail(detail::HostPathError(errno, host));
-    if (!IsFileOrFolder(st.st_mode)) return Fail(ERROR_FILE_NOT_FOUND);
+    if (detail::Sys().lstat(host.c_str(), &st) != 0) return Fail(detail::HostPathError(errno, host));
     // A link carries no attributes of its own here, and what it leads to
-    // (perhaps outside the folder) keeps its own.
-    struct stat own{};
-    if (detail::Sys().lstat(host.c_str(), &own) == 0 && S_ISLNK(own.st_mode))
+    // (perhaps outside the folder, perhaps nothing) keeps its own.
+    if (S_ISLNK(st.st_mode))
         return attributes & (FILE_ATTRIBUTE_READONLY | detail::kDosAttribBits) ? Fail(ERROR_NOT_SUPPORTED) : Succeed();
+    if (!IsFileOrFolder(st.st_mode)) return Fail(ERROR_FILE_NOT_FOUND);
     if (const DWORD err = ApplyAttributes(host, st, attributes)) return Fail(err);
     return Succeed();
 }

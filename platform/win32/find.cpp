@@ -60,8 +60,9 @@ void FillFromStat(const std::string& host, const struct stat& st, WIN32_FIND_DAT
     data->nFileSizeLow = static_cast<DWORD>(size);
 }
 
-// FIFOs, sockets and devices are no files to the layer.
-bool IsFileOrFolder(mode_t mode) { return S_ISREG(mode) || S_ISDIR(mode) || S_ISLNK(mode); }
+// FIFOs, sockets and devices are no files to the layer; a link that leads
+// nowhere is listed as itself.
+bool IsListed(mode_t mode) { return S_ISREG(mode) || S_ISDIR(mode) || S_ISLNK(mode); }
 
 // False for an entry that is neither a file nor a folder, which is left out.
 bool FindObject::Fill(const struct dirent* entry, WIN32_FIND_DATAA* data) const
@@ -82,7 +83,7 @@ bool FindObject::Fill(const struct dirent* entry, WIN32_FIND_DATAA* data) const
         data->dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
         return true;
     }
-    if (!IsFileOrFolder(st.st_mode))
+    if (!IsListed(st.st_mode))
         return false;
     if (namesOnly_)
         data->dwFileAttributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;

@@ -28,8 +28,9 @@ struct WIN32_FIND_DATAA {
 /// "." and ".." are reported like other entries, except in a drive's root
 /// folder. Left out are names that, joined to the folder, would not lead back
 /// to the entry (see detail::IsReachableName), and FIFOs, sockets and
-/// devices, which are no files to the layer. Returns INVALID_HANDLE_VALUE with ERROR_FILE_NOT_FOUND when
-/// nothing matches and ERROR_PATH_NOT_FOUND when the folder is missing.
+/// devices, which are no files to the layer. Returns INVALID_HANDLE_VALUE
+/// with ERROR_FILE_NOT_FOUND when nothing matches and ERROR_PATH_NOT_FOUND
+/// when the folder is missing.
 HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData);
 
 /// The next matching entry; FALSE with ERROR_NO_MORE_FILES at the end.

@@ -289,19 +289,19 @@ TEST(DeleteAllFile, SkipsWhatCannotBeDeleted)
     EXPECT_FALSE(env.exists("C:\\d\\z.txt"));
 }
 
+namespace fs = std::filesystem;
 using Env = const TempPrefix&;
-bool IsLink(Env env, const char* name) { return std::filesystem::is_symlink(env.hostPath(name)); }
+bool IsLink(Env env, const char* name) { return fs::is_symlink(env.hostPath(name)); }
 
 TEST(FileRoutines, DeletingRenamingOrMovingALinkLeavesTheFileItLeadsTo)
 {
-    namespace fs = std::filesystem;
     const std::vector<std::pair<const char*, bool (*)(Env)>> cases = {
-        {"MyDeleteFile", [](Env) { return MyDeleteFile("C:\\w\\link"); }},
-        {"MyDeleteFile2", [](Env) { return MyDeleteFile2("C:\\w\\link").empty(); }},
+        {"MyDeleteFile2", [](Env e) { return MyDeleteFile2("C:\\w\\link").empty() && !IsLink(e, "C:\\w\\link"); }},
         {"MyRenameFile", [](Env e) { return MyRenameFile("C:\\w\\link", "C:\\n") && IsLink(e, "C:\\n"); }},
         {"MyRenameFile onto", [](Env) { return MyRenameFile("C:\\w\\f", "C:\\w\\link"); }},
         {"MyRenameFile across", [](Env e) { return MyRenameFile("C:\\w\\link", "D:\\n") && IsLink(e, "D:\\n"); }},
         {"DeleteAllFile", [](Env e) { return DeleteAllFile("C:\\w"), !IsLink(e, "C:\\w\\link"); }},
+        {"dangling", [](Env e) { return fs::remove(e.hostPath("C:\\w\\f")), MyDeleteFile("C:\\w\\f2") && !IsLink(e, "C:\\w\\f2"); }},
     };
     for (const auto& [what, run] : cases) {
         TempPrefix env;
@@ -310,6 +310,7 @@ TEST(FileRoutines, DeletingRenamingOrMovingALinkLeavesTheFileItLeadsTo)
         MakeReadOnlyHidden("D:\\outside");
         const win32::DWORD before = Attributes("D:\\outside");
         fs::create_symlink(env.hostPath("D:\\outside"), env.hostPath("C:\\w\\link"));
+        fs::create_symlink(env.hostPath("C:\\w\\f"), env.hostPath("C:\\w\\f2"));
         win32::detail::ScopedSysCalls guard;
         guard.table().rename = [](const char* from, const char* to) {
             const bool across = std::string_view(to).find("/d/") != std::string_view(from).find("/d/");
