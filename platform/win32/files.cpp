@@ -113,11 +113,11 @@ DWORD CheckExisting(const std::string& host, DWORD access, DWORD disposition, st
     return ERROR_SUCCESS;
 }
 
-DWORD OpenLocked(const std::string& host, DWORD access, DWORD share, DWORD disposition, DWORD attributes,
-                 bool exists, int& fd)
+// Created writable: read-only comes last, as the stored attributes need the
+// write permission.
+DWORD OpenLocked(const std::string& host, DWORD access, DWORD share, DWORD disposition, bool exists, int& fd)
 {
-    const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
-    fd = detail::OpenRegularFile(host.c_str(), OpenFlags(access, disposition), mode);
+    fd = detail::OpenRegularFile(host.c_str(), OpenFlags(access, disposition), 0666);
     if (fd < 0)
         return errno == EEXIST ? ERROR_FILE_EXISTS : detail::HostPathError(errno, host);
     DWORD err = ERROR_SUCCESS;
@@ -305,7 +305,7 @@ DWORD FlushFolder(const std::string& target)
 DWORD WriteInPlace(const std::string& target, std::string_view data)
 {
     int fd = -1;
-    if (const DWORD err = OpenLocked(target, GENERIC_WRITE, 0, TRUNCATE_EXISTING, 0, true, fd))
+    if (const DWORD err = OpenLocked(target, GENERIC_WRITE, 0, TRUNCATE_EXISTING, true, fd))
         return err;
     DWORD err = WriteAndFlush(fd, data);
     if (detail::Sys().close(fd) != 0 && !err)
@@ -380,11 +380,13 @@ HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode, v
     if (const DWORD err = CheckExisting(host, desiredAccess, creationDisposition, st, known, exists))
         return Fail(err);
     int fd = -1;
-    if (const DWORD err = OpenLocked(host, desiredAccess, shareMode, creationDisposition, flagsAndAttributes,
-                                     exists, fd))
+    if (const DWORD err = OpenLocked(host, desiredAccess, shareMode, creationDisposition, exists, fd))
         return Fail(err);
     if (const DWORD bits = flagsAndAttributes & detail::kDosAttribBits; bits && (!exists || creationDisposition == CREATE_ALWAYS))
         detail::WriteDosAttrib(host, bits);
+    struct stat made{};
+    if (!exists && (flagsAndAttributes & FILE_ATTRIBUTE_READONLY) && detail::Sys().fstat(fd, &made) == 0)
+        detail::Sys().fchmod(fd, made.st_mode & 07777 & ~kWriteBits);
     HANDLE handle = detail::RegisterShared(std::make_shared<FileObject>(fd, desiredAccess, std::move(host)));
     const bool reopened = exists && (creationDisposition == CREATE_ALWAYS || creationDisposition == OPEN_ALWAYS);
     SetLastError(reopened ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
