@@ -187,4 +187,27 @@ VANTREL_EXPORT void SendPcoessData(win32::HWND Wnd, uint32_t WParam, const std::
 // System information, window message, HTTP (dyxsubs/system.cpp)
 // ---------------------------------------------------------------------------
 
+/// One setting of the user's locale (a LOCALE_S* selector, flags allowed),
+/// trimmed; '' when the selector is unknown or the text needs more than 31
+/// characters.
+VANTREL_EXPORT std::string MyGetUserLocaleInfo(uint32_t LCType);
+/// The user's country abbreviation, ";" and the English name of the
+/// language ("USA;English"); the ";" stays when a part is empty.
+VANTREL_EXPORT std::string MyGetUserLocaleString();
+/// The serial number of the volume whose root is RootPath ("C:", with the
+/// backslash) as 8 upper-case hexadecimal digits; '' when there is none.
+VANTREL_EXPORT std::string GetHardDiskVolumeSN(const std::string& RootPath);
+/// The Windows name of the system's version ("WinXP", else "Win " and
+/// major.minor); with Detailed, followed by ",Ver " major.minor and
+/// ",Build " and the build number.
+VANTREL_EXPORT std::string MyGetOSVersion(bool Detailed);
+
+// HTTP download (dyxsubs/http.cpp)
+
+/// Downloads URL (http or https only, redirects followed) into Content as
+/// bytes. Content is emptied first and stays empty on failure. Returns ''
+/// on success, else the error's text: the status line for a status of 400
+/// or more.
+VANTREL_EXPORT std::string GetHttpFile(std::string& Content, const std::string& URL);
+
 } // namespace vantrel

@@ -85,6 +85,8 @@ std::string SysErrorMessage(DWORD code)
     case ERROR_FILE_EXISTS: return "The file exists.";
     case ERROR_INVALID_PARAMETER: return "The parameter is incorrect.";
     case ERROR_INSUFFICIENT_BUFFER: return "The data area passed to a system call is too small.";
+    case ERROR_INVALID_FLAGS: return "Invalid flags.";
+    case ERROR_NOT_READY: return "The device is not ready.";
     case ERROR_INVALID_NAME: return "The filename, directory name, or volume label syntax is incorrect.";
     case ERROR_DIR_NOT_EMPTY: return "The directory is not empty.";
     case ERROR_BUSY: return "The requested resource is in use.";
