@@ -31,6 +31,12 @@ bool IsRootForm(const char* path)
            (path[2] == '\\' || path[2] == '/') && path[3] == '\0';
 }
 
+// A drive whose folder is gone is a drive without its medium.
+DWORD RootError(int err)
+{
+    return err == ENOENT || err == ENOTDIR ? ERROR_NOT_READY : ErrorFromErrno(err);
+}
+
 void PutEmpty(char* buffer, DWORD size)
 {
     if (buffer && size > 0) buffer[0] = '\0';
@@ -64,8 +70,11 @@ BOOL GetVolumeInformationA(const char* rootPath, char* volumeName, DWORD volumeN
     if (!IsRootForm(rootPath)) return Fail(ERROR_INVALID_NAME);
     const std::string host = detail::CurrentDriveHostDir(rootPath[0]);
     if (host.empty()) return Fail(ERROR_PATH_NOT_FOUND);
+    struct stat folder {};
+    if (detail::Sys().stat(host.c_str(), &folder) != 0) return Fail(RootError(errno));
+    if (!S_ISDIR(folder.st_mode)) return Fail(ERROR_NOT_READY);
     struct statfs st {};
-    if (detail::Sys().statfs(host.c_str(), &st) != 0) return Fail(ERROR_NOT_READY);
+    if (detail::Sys().statfs(host.c_str(), &st) != 0) return Fail(RootError(errno));
     if (serialNumber) *serialNumber = FoldedFsid(st);
     if (maximumComponentLength) *maximumComponentLength = static_cast<DWORD>(st.f_namelen);
     if (fileSystemFlags)

@@ -38,7 +38,8 @@ static_assert(sizeof(OSVERSIONINFOA) == 148);
 /// A name buffer of size 0 is left alone. FALSE on failure, with the last
 /// error: ERROR_INVALID_NAME (no such root form, a folder below the root, or
 /// no trailing separator), ERROR_PATH_NOT_FOUND (no such drive),
-/// ERROR_NOT_READY (the drive's host folder is missing or unreadable).
+/// ERROR_NOT_READY (the drive's host folder is missing or not a folder),
+/// ERROR_ACCESS_DENIED (the folder cannot be reached).
 BOOL GetVolumeInformationA(const char* rootPath, char* volumeName, DWORD volumeNameSize, DWORD* serialNumber,
                            DWORD* maximumComponentLength, DWORD* fileSystemFlags, char* fileSystemName,
                            DWORD fileSystemNameSize);

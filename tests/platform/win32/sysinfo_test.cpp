@@ -7,6 +7,7 @@
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <sys/utsname.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -100,15 +101,35 @@ TEST_F(VolumeTest, RootsThatAreNoVolume)
 {
     env.mapDrive('E', env.root() + "/e");
     std::filesystem::remove(env.root() + "/e");
+    env.writeFile("C:\\file", "not a folder");
+    env.mapDrive('F', env.root() + "/f");
+    std::filesystem::remove(env.root() + "/f");
+    std::filesystem::create_symlink(env.hostPath("C:\\file"), env.root() + "/f");
     const std::pair<const char*, DWORD> cases[] = {
         {"C:", ERROR_INVALID_NAME},       {"C:\\windows\\", ERROR_INVALID_NAME}, {"\\", ERROR_INVALID_NAME},
         {"", ERROR_INVALID_NAME},         {"1:\\", ERROR_INVALID_NAME},          {"Q:\\", ERROR_PATH_NOT_FOUND},
-        {"E:\\", ERROR_NOT_READY},        {nullptr, ERROR_INVALID_NAME},
+        {"E:\\", ERROR_NOT_READY},        {"F:\\", ERROR_NOT_READY},               {nullptr, ERROR_INVALID_NAME},
     };
     for (const auto& [root, error] : cases) {
         DWORD serial = 0, flags = 0;
         EXPECT_FALSE(Query(root, serial, flags)) << (root ? root : "null");
         EXPECT_EQ(GetLastError(), error) << (root ? root : "null");
+    }
+}
+
+TEST_F(VolumeTest, UnreachableFolderIsDeniedToOthersThanRoot)
+{
+    env.mapDrive('G', env.root() + "/locked/g");
+    std::filesystem::permissions(env.root() + "/locked", std::filesystem::perms::none);
+    DWORD serial = 0, flags = 0;
+    const BOOL ok = Query("G:\\", serial, flags);
+    const DWORD error = GetLastError();
+    std::filesystem::permissions(env.root() + "/locked", std::filesystem::perms::owner_all);
+    if (geteuid() == 0) {
+        EXPECT_TRUE(ok);
+    } else {
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(error, ERROR_ACCESS_DENIED);
     }
 }
 
