@@ -1,44 +1,32 @@
-// Sets the locale variables of the environment for one test and restores
-// them afterwards: LANG as given, every LC_* variable unset.
-//
-//   vantrel_test::ScopedLocaleEnv env("de_DE.UTF-8");
-//   env.set("LC_TIME", "en_US.UTF-8");
+// Sets LANG for one test, unsets the LC_* variables, and restores all of
+// them afterwards.
 #pragma once
 
 #include <cstdlib>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace vantrel_test {
 
 class ScopedLocaleEnv {
 public:
-    explicit ScopedLocaleEnv(const std::string& lang)
+    explicit ScopedLocaleEnv(const char* lang)
     {
-        for (const char* name : {"LANG", "LC_ALL", "LC_ADDRESS", "LC_IDENTIFICATION", "LC_MONETARY", "LC_NUMERIC",
-                                 "LC_TIME", "LC_MESSAGES", "LC_CTYPE", "LANGUAGE"}) {
+        for (const char* name : {"LANG", "LC_ALL", "LC_ADDRESS", "LC_IDENTIFICATION", "LC_MONETARY", "LC_NUMERIC", "LC_TIME"}) {
             const char* value = std::getenv(name);
-            saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+            saved_.push_back({name, value ? std::optional<std::string>(value) : std::nullopt});
             ::unsetenv(name);
         }
-        set("LANG", lang);
+        ::setenv("LANG", lang, 1);
     }
     ~ScopedLocaleEnv()
     {
-        for (const auto& [name, value] : saved_) {
-            if (value) ::setenv(name.c_str(), value->c_str(), 1);
-            else ::unsetenv(name.c_str());
-        }
+        for (const auto& [name, value] : saved_) value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
     }
-    ScopedLocaleEnv(const ScopedLocaleEnv&) = delete;
-    ScopedLocaleEnv& operator=(const ScopedLocaleEnv&) = delete;
-
-    void set(const std::string& name, const std::string& value) const { ::setenv(name.c_str(), value.c_str(), 1); }
 
 private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
 };
 
 } // namespace vantrel_test
