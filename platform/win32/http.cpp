@@ -12,17 +12,11 @@ namespace {
 
 constexpr const char* kSchemes = "http,https";
 constexpr long kMaxRedirects = 10;
+constexpr long kConnectSeconds = 30;
+// Under 1 byte/s for this long is a stalled transfer.
+constexpr long kStallSeconds = 60;
 // A body's announced length is trusted this far when making room for it.
 constexpr curl_off_t kMostReserved = curl_off_t{256} << 20;
-
-std::mutex gLimitsMutex;
-detail::HttpLimits gLimits;
-
-detail::HttpLimits Limits()
-{
-    std::lock_guard lock(gLimitsMutex);
-    return gLimits;
-}
 
 // libcurl's process-wide set-up is not safe to run twice at once.
 CURLcode InitialiseCurl()
@@ -100,15 +94,14 @@ size_t OnBody(char* data, size_t size, size_t count, void* user)
 
 void Configure(CURL* curl, const std::string& url, Transfer& t, char* errors)
 {
-    const detail::HttpLimits limits = Limits();
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, kSchemes);
     curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, kSchemes);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, limits.connectSeconds);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectSeconds);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, limits.stallSeconds);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
     // Signals would reach the host's threads.
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_USERAGENT, "Vantrel");
@@ -122,7 +115,8 @@ void Configure(CURL* curl, const std::string& url, Transfer& t, char* errors)
 std::string ErrorText(CURLcode code, const Transfer& t, const char* errors)
 {
     if (t.outOfMemory) return curl_easy_strerror(CURLE_OUT_OF_MEMORY);
-    if (t.errorStatus || (code == CURLE_OK && ResponseCode(t.curl) >= 400))
+    // Once an error status has come, what went wrong with its page is no news.
+    if (t.errorStatus || ResponseCode(t.curl) >= 400)
         return t.statusLine.empty() ? "HTTP status " + std::to_string(ResponseCode(t.curl)) : t.statusLine;
     if (code == CURLE_OK) return {};
     return errors[0] ? std::string(errors) : std::string(curl_easy_strerror(code));
@@ -161,15 +155,3 @@ std::string HttpGet(const std::string& url, std::string& body)
 }
 
 } // namespace win32
-
-namespace win32::detail {
-
-HttpLimits SetHttpLimits(const HttpLimits& limits)
-{
-    std::lock_guard lock(gLimitsMutex);
-    const HttpLimits before = gLimits;
-    gLimits = limits;
-    return before;
-}
-
-} // namespace win32::detail

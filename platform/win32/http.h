@@ -18,16 +18,3 @@ namespace win32 {
 std::string HttpGet(const std::string& url, std::string& body);
 
 } // namespace win32
-
-namespace win32::detail {
-
-/// Time limits of HttpGet in seconds (tests only shorten them).
-struct HttpLimits {
-    long connectSeconds = 30;
-    long stallSeconds = 60;
-};
-
-/// Replaces the limits; returns the ones before.
-HttpLimits SetHttpLimits(const HttpLimits& limits);
-
-} // namespace win32::detail

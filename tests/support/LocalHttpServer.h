@@ -1,7 +1,6 @@
 // A small HTTP server on 127.0.0.1 for tests and benchmarks. It answers one
 // connection at a time with the bytes routed for the request's path (a 404
-// for others) and closes it; a held route keeps the connection open, silent,
-// until the client closes it.
+// for others) and closes it.
 #pragma once
 
 #include <arpa/inet.h>
@@ -16,7 +15,6 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
-#include <utility>
 
 namespace vantrel_test {
 
@@ -53,10 +51,10 @@ public:
     LocalHttpServer(const LocalHttpServer&) = delete;
     LocalHttpServer& operator=(const LocalHttpServer&) = delete;
 
-    void route(const std::string& path, const std::string& raw, bool hold = false)
+    void route(const std::string& path, const std::string& raw)
     {
         std::lock_guard lock(mutex_);
-        routes_[path] = {raw, hold};
+        routes_[path] = raw;
     }
     std::string url(const std::string& path) const
     {
@@ -75,17 +73,15 @@ private:
         while (request.find("\r\n\r\n") == std::string::npos && (n = ::recv(client, buf, sizeof buf, 0)) > 0)
             request.append(buf, static_cast<size_t>(n));
         const size_t start = request.find(' ') + 1;
-        std::pair<std::string, bool> reply{HttpResponse("404 Not Found", "missing"), false};
+        std::string reply = HttpResponse("404 Not Found", "missing");
         if (start > 0 && request.find("\r\n\r\n") != std::string::npos) {
             std::lock_guard lock(mutex_);
             const auto found = routes_.find(request.substr(start, request.find(' ', start) - start));
             if (found != routes_.end()) reply = found->second;
             ++requests_;
         }
-        for (size_t sent = 0; n > 0 && sent < reply.first.size(); sent += static_cast<size_t>(n))
-            n = ::send(client, reply.first.data() + sent, reply.first.size() - sent, MSG_NOSIGNAL);
-        while (reply.second && ::recv(client, buf, sizeof buf, 0) > 0) {
-        }
+        for (size_t sent = 0; n > 0 && sent < reply.size(); sent += static_cast<size_t>(n))
+            n = ::send(client, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
         ::close(client);
     }
 
@@ -94,7 +90,7 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<int> requests_{0};
     std::mutex mutex_;
-    std::map<std::string, std::pair<std::string, bool>> routes_;
+    std::map<std::string, std::string> routes_;
     std::thread thread_;
 };
 

@@ -49,14 +49,13 @@ TEST(GetLocaleInfoA, TheCLocaleIsEnglishUnitedStates)
     for (LCTYPE t = LOCALE_SLANGUAGE; t <= LOCALE_SISO3166CTRYNAME2; ++t)
         if (GetLocaleInfoA(LOCALE_USER_DEFAULT, t, nullptr, 0) > 0) all.push_back(t);
     EXPECT_EQ(all.size(), 62u);
-    std::vector<std::string> english, c;
-    {
-        ScopedLocaleEnv env("en_US.UTF-8");
-        for (LCTYPE t : all) english.push_back(Info(t));
-    }
-    ScopedLocaleEnv env("C.UTF-8");
-    for (LCTYPE t : all) c.push_back(Info(t));
-    EXPECT_EQ(c, english);
+    const auto answers = [&](const char* locale) {
+        ScopedLocaleEnv env(locale);
+        std::vector<std::string> texts;
+        for (LCTYPE t : all) texts.push_back(Info(t));
+        return texts;
+    };
+    EXPECT_EQ(answers("C.UTF-8"), answers("en_US.UTF-8"));
 }
 
 TEST(GetLocaleInfoA, EachCategoryFollowsItsVariableNotSetlocale)

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <vector>
+
 using namespace vantrel;
 using vantrel_test::HttpResponse;
 
@@ -16,15 +19,13 @@ TEST(GetHttpFile, AnswersAndFailures)
     server.route("/ok", HttpResponse("200 OK", bytes));
     server.route("/empty", HttpResponse("200 OK", ""));
     server.route("/down", HttpResponse("503 Service Unavailable", ""));
+    server.route("/cut", "HTTP/1.1 410 Gone\r\nContent-Length: 10\r\n\r\n"); // closes before its body
     server.route("/hop0", HttpResponse("302 Found", "moved", "Location: /ok\r\n"));
     for (int i = 1; i <= 10; ++i)
         server.route("/hop" + std::to_string(i), HttpResponse("301 Moved", "", "Location: /hop" + std::to_string(i - 1) + "\r\n"));
     server.route("/away", HttpResponse("302 Found", "", "Location: file:///etc/hostname\r\n"));
-    // A bound socket that does not listen refuses every connection.
-    const int closed = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{.sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}, .sin_zero = {}};
-    socklen_t len = sizeof addr;
-    ASSERT_EQ(::bind(closed, reinterpret_cast<sockaddr*>(&addr), len) + ::getsockname(closed, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+    // A server that is gone leaves a port that refuses connections.
+    const std::string refused = vantrel_test::LocalHttpServer().url("/");
     const struct {
         std::string url;
         const char* error; // nullptr: any text
@@ -34,10 +35,11 @@ TEST(GetHttpFile, AnswersAndFailures)
         {server.url("/empty"), "", ""},
         {server.url("/missing"), "HTTP/1.1 404 Not Found", ""},
         {server.url("/down"), "HTTP/1.1 503 Service Unavailable", ""},
+        {server.url("/cut"), "HTTP/1.1 410 Gone", ""},
         {server.url("/hop9"), "", bytes}, // ten redirects
         {server.url("/hop10"), nullptr, ""},
         {server.url("/away"), nullptr, ""},
-        {"http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/", nullptr, ""},
+        {refused, nullptr, ""},
         {"file:///etc/hostname", nullptr, ""},
         {"FILE:/etc/hostname", nullptr, ""},
         {"ftp://127.0.0.1/x", nullptr, ""},
@@ -49,10 +51,20 @@ TEST(GetHttpFile, AnswersAndFailures)
         EXPECT_TRUE(c.error ? error == c.error : !error.empty()) << c.url << ": " << error;
         EXPECT_EQ(content, c.content) << c.url;
     }
-    ::close(closed);
-    EXPECT_EQ(server.requests(), 4 + 11 + 11 + 1); // none for the refused schemes
+    EXPECT_EQ(server.requests(), 5 + 11 + 11 + 1); // none for the refused schemes
     std::string both = server.url("/ok"); // Content may be the address itself
     EXPECT_EQ(GetHttpFile(both, both) + both, bytes);
+}
+
+TEST(GetHttpFile, ThreadsFetchAtOnce)
+{
+    vantrel_test::LocalHttpServer server;
+    server.route("/t", HttpResponse("200 OK", std::string(100000, 'z')));
+    std::vector<std::string> bodies(4);
+    std::vector<std::thread> threads;
+    for (std::string& body : bodies) threads.emplace_back([&] { EXPECT_EQ(GetHttpFile(body, server.url("/t")), ""); });
+    for (std::thread& t : threads) t.join();
+    for (const std::string& body : bodies) EXPECT_EQ(body, std::string(100000, 'z'));
 }
 
 } // namespace
