@@ -184,7 +184,7 @@ VANTREL_EXPORT int32_t SecondsFromNow(TDateTime DateTime);
 VANTREL_EXPORT void SendPcoessData(win32::HWND Wnd, uint32_t WParam, const std::string& Data, uint32_t Tag);
 
 // ---------------------------------------------------------------------------
-// System information, window message, HTTP (dyxsubs/system.cpp)
+// System information (dyxsubs/system.cpp)
 // ---------------------------------------------------------------------------
 
 /// One setting of the user's locale (a LOCALE_S* selector, flags allowed),
