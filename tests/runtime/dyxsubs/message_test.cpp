@@ -32,15 +32,17 @@ const Case kCases[] = {
 TEST(SendPcoessDataTest, TheWindowGetsTheTextAsABlock)
 {
     vantrel_test::TempPrefix env;
+    // The other process first: a fork beside a running thread of this process
+    // can inherit a lock that thread holds.
+    ReceiverProcess other([](win32::HWND, win32::UINT m, win32::WPARAM w, win32::LPARAM l) {
+        ReceiverProcess::Report(vantrel_test::DescribeMessage(m, w, l));
+        return win32::LRESULT{1};
+    });
     std::string seen;
     std::thread::id thread;
     const win32::HWND local = win32::RegisterMessageWindow([&](win32::HWND, win32::UINT m, win32::WPARAM w, win32::LPARAM l) {
         seen = vantrel_test::DescribeMessage(m, w, l);
         thread = std::this_thread::get_id();
-        return win32::LRESULT{1};
-    });
-    ReceiverProcess other([](win32::HWND, win32::UINT m, win32::WPARAM w, win32::LPARAM l) {
-        ReceiverProcess::Report(vantrel_test::DescribeMessage(m, w, l));
         return win32::LRESULT{1};
     });
     ASSERT_NE(other.handle(), 0u);
