@@ -12,6 +12,7 @@ namespace win32::detail {
 namespace {
 
 int OpenReal(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
+int LockRangeReal(int fd, int command, struct flock* range) { return ::fcntl(fd, command, range); }
 
 const SysCalls kReal = {
     OpenReal,
@@ -55,6 +56,7 @@ const SysCalls kReal = {
     ::poll,
     ::sendmsg,
     ::recv,
+    LockRangeReal,
 };
 
 } // namespace

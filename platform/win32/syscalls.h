@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/types.h>
@@ -56,6 +57,8 @@ struct SysCalls {
     int (*poll)(struct pollfd* fds, nfds_t count, int timeoutMs);
     ssize_t (*sendmsg)(int fd, const struct msghdr* msg, int flags);
     ssize_t (*recv)(int fd, void* buf, size_t n, int flags);
+    /// fcntl with a struct flock: F_OFD_GETLK, F_OFD_SETLK and the like.
+    int (*lockRange)(int fd, int command, struct flock* range);
 };
 
 /// The table in use. Tests may change entries; production never does.
