@@ -3,6 +3,7 @@
 #include "classlib/Exceptions.h"
 #include "support/HeldOpen.h"
 #include "support/TempPrefix.h"
+#include "win32/syscalls.h"
 
 #include <gtest/gtest.h>
 
@@ -48,6 +49,7 @@ TEST(TStringListText, TextEndsEveryLineWithCrLf)
     list.Add("a");
     list.Add("");
     EXPECT_EQ(list.Text(), "a\r\n\r\n");
+    EXPECT_THROW(list[list.Count()], EStringListError);
 }
 
 TEST(TStringListSorted, TextIsAddedLineByLineApplyingDuplicates)
@@ -88,6 +90,12 @@ TEST(TStringListFile, OpenAndCreateFailuresRaise)
         EXPECT_EQ(e.Message(), "Cannot open file \"C:\\missing.txt\". The system cannot find the file specified.");
     }
     EXPECT_THROW(list.SaveToFile("C:\\no\\such\\folder.txt"), EFCreateError);
+    {
+        win32::detail::ScopedSysCalls seam; // each write takes half of what it is given, the last none
+        seam.table().write = [](int, const void*, size_t n) { return static_cast<ssize_t>(n / 2); };
+        list.Add("x");
+        EXPECT_THROW(list.SaveToFile("C:\\short.txt"), EWriteError);
+    }
 
     env.writeFile("C:\\held.txt", "x");
     vantrel_test::HeldOpen held("C:\\held.txt", 0);

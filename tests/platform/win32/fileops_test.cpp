@@ -120,6 +120,7 @@ TEST(CopyFile, CopiesContentAndAttributes)
     SetFileAttributesA("D:\\copy.bin", FILE_ATTRIBUTE_NORMAL);
     EXPECT_FALSE(CopyFileA("C:\\src.bin", "D:\\copy.bin", TRUE));
     EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
+    EXPECT_EQ(EntriesIn(env.root() + "/d"), 1u); // and no temporary file
     EXPECT_TRUE(CopyFileA("C:\\src.bin", "D:\\copy.bin", FALSE));
 
     EXPECT_FALSE(CopyFileA("C:\\src.bin", "C:\\SRC.bin", FALSE));

@@ -259,6 +259,7 @@ TEST_F(PathsTest, NamesLongerThanTheLimitFailWithNameTooLong)
     std::string host;
     const std::string longest = "C:\\" + std::string(128, 'a') + "\\" + std::string(127, 'a'); // 259 characters
     EXPECT_EQ(ResolvePath(longest, host), ERROR_SUCCESS);
+    EXPECT_EQ(ResolvePath("C:\\" + std::string(255, 'a'), host), ERROR_SUCCESS);
     EXPECT_EQ(ResolvePath("C:\\" + std::string(256, 'a'), host), ERROR_FILENAME_EXCED_RANGE);
     EXPECT_EQ(ResolvePath(longest + "b", host), ERROR_FILENAME_EXCED_RANGE);
     EXPECT_EQ(GetLastError(), ERROR_FILENAME_EXCED_RANGE);

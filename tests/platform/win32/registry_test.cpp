@@ -88,6 +88,10 @@ TEST_F(Registry, CreatesMissingParentsAndOpensIgnoringCase)
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, KEY_READ, &opened),
               static_cast<LONG>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "a\\\\b", 0, KEY_READ, &opened), static_cast<LONG>(ERROR_BAD_PATHNAME));
+    RegCloseKey(Create(HKEY_CURRENT_USER, std::string(255, 'k').c_str()));
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, std::string(256, 'k').c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &opened, nullptr),
+              static_cast<LONG>(ERROR_INVALID_PARAMETER));
 }
 
 TEST_F(Registry, QuerySizesTypesAndReplacement)
