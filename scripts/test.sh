@@ -47,7 +47,12 @@ run_suite build/release || status=1
 
 # As the superuser, the file tests once more as an ordinary user.
 if [ "$(id -u)" -eq 0 ]; then
-  if bash scripts/unprivileged-tests.sh build/release; then passed_total=$((passed_total + 1)); else failed_total=$((failed_total + 1)); status=1; fi
+  if bash scripts/unprivileged-tests.sh build/release; then
+    passed_total=$((passed_total + 1))
+  else
+    failed_total=$((failed_total + 1))
+    status=1
+  fi
 fi
 
 # A bounded run of the language-file parser's fuzz target (clang, libFuzzer).

@@ -4,10 +4,10 @@
 #include "win32/errors.h"
 #include "win32/paths.h"
 #include "win32/restart.h"
+#include "win32/sharing.h"
 #include "win32/syscalls.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 #include <atomic>
 #include <cerrno>
@@ -86,15 +86,23 @@ struct Fd {
     }
 };
 
-// Takes the lock that every handle of the layer conflicts with: no other
-// handle may be open on a file that is deleted, moved or overwritten.
-DWORD LockAlone(const std::string& host, Fd& holder)
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Opens a file as Windows' own call opens it, with its access and share
+// mode, so that the share rules decide; holder keeps the open until the
+// operation is done. A file we may not read is checked through a descriptor
+// for writing (which keeps no share state); one we may not open at all is
+// not checked.
+DWORD JoinAs(const std::string& host, DWORD access, DWORD shareMode, Fd& holder)
 {
-    holder.fd = detail::OpenRetrying(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW, 0);
-    // A link or a file we may not read cannot be held open by the layer either.
-    if (holder.fd < 0) return errno == ELOOP || errno == EACCES ? ERROR_SUCCESS : detail::HostPathError(errno, host);
-    if (detail::FlockRetrying(holder.fd, LOCK_EX | LOCK_NB) == 0) return ERROR_SUCCESS;
-    return errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ErrorFromErrno(errno);
+    const int flags = O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW;
+    holder.fd = detail::OpenRetrying(host.c_str(), O_RDONLY | flags, 0);
+    if (holder.fd < 0 && errno == EACCES) {
+        holder.fd = detail::OpenRetrying(host.c_str(), O_WRONLY | flags, 0);
+        if (holder.fd < 0) return ERROR_SUCCESS;
+    }
+    if (holder.fd < 0) return errno == ELOOP ? ERROR_SUCCESS : detail::HostPathError(errno, host);
+    return detail::JoinShare(holder.fd, access, shareMode);
 }
 
 std::string ParentOf(const std::string& path)
@@ -118,13 +126,10 @@ std::string TempNameBeside(const std::string& target)
 
 // ---- attributes -----------------------------------------------------------
 
-DWORD ChangeMode(const std::string& host, const struct stat& st, bool readOnly)
+mode_t ModeFor(const struct stat& st, bool readOnly)
 {
-    mode_t mode = st.st_mode & 07777;
-    mode = readOnly ? (mode & ~kWriteBits) : (mode | (IsReadOnly(st) ? S_IWUSR : 0));
-    if (mode != (st.st_mode & 07777) && detail::Sys().chmod(host.c_str(), mode) != 0)
-        return detail::HostPathError(errno, host);
-    return ERROR_SUCCESS;
+    const mode_t mode = st.st_mode & 07777;
+    return readOnly ? (mode & ~kWriteBits) : (mode | (IsReadOnly(st) ? S_IWUSR : 0));
 }
 
 DWORD StoreBits(const std::string& host, DWORD attributes)
@@ -136,17 +141,19 @@ DWORD StoreBits(const std::string& host, DWORD attributes)
     return ERROR_SUCCESS;
 }
 
-// The stored bits are written while the file is still writable: a user may
-// not change the extended attributes of a file without write permission.
+// A user may change the extended attributes only of a file they may write,
+// the owner of a read-only one too: the owner's write bit is lent for the
+// time of the change, and the mode is set last.
 DWORD ApplyAttributes(const std::string& host, const struct stat& st, DWORD attributes)
 {
-    const bool readOnly = attributes & FILE_ATTRIBUTE_READONLY;
-    if (readOnly) {
-        if (const DWORD err = StoreBits(host, attributes)) return err;
-        return ChangeMode(host, st, true);
-    }
-    if (const DWORD err = ChangeMode(host, st, false)) return err;
-    return StoreBits(host, attributes);
+    const mode_t before = st.st_mode & 07777;
+    const mode_t after = ModeFor(st, attributes & FILE_ATTRIBUTE_READONLY);
+    const bool lent = !(before & S_IWUSR) && detail::Sys().chmod(host.c_str(), before | S_IWUSR) == 0;
+    const mode_t now = lent ? before | S_IWUSR : before;
+    DWORD err = StoreBits(host, attributes);
+    if (!err && after != now && detail::Sys().chmod(host.c_str(), after) != 0) err = detail::HostPathError(errno, host);
+    if (err && lent) detail::Sys().chmod(host.c_str(), before);
+    return err;
 }
 
 // ---- copying --------------------------------------------------------------
@@ -183,7 +190,7 @@ DWORD CheckCopyTarget(const std::string& target, const struct stat& source, bool
     if (st.st_dev == source.st_dev && st.st_ino == source.st_ino) return ERROR_SHARING_VIOLATION;
     if (!S_ISREG(st.st_mode) || IsReadOnly(st)) return ERROR_ACCESS_DENIED;
     Fd holder;
-    return LockAlone(target, holder);
+    return JoinAs(target, GENERIC_WRITE, 0, holder);
 }
 
 // The stored bits go on before the permission bits, which may take the
@@ -204,15 +211,13 @@ DWORD FillCopy(int from, const struct stat& st, const std::string& source, const
     return err;
 }
 
-// lockSource is false when the caller holds the source locked already.
-DWORD CopyHostFile(const std::string& source, const std::string& target, bool failIfExists, bool lockSource = true)
+DWORD CopyHostFile(const std::string& source, const std::string& target, bool failIfExists)
 {
     Fd from(detail::OpenRegularFile(source.c_str(), O_RDONLY | O_CLOEXEC, 0));
     if (from.fd < 0) return detail::HostPathError(errno, source);
     struct stat st{};
     if (detail::Sys().fstat(from.fd, &st) != 0) return ErrorFromErrno(errno);
-    if (lockSource && detail::Sys().flock(from.fd, LOCK_SH | LOCK_NB) != 0)
-        return errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ErrorFromErrno(errno);
+    if (const DWORD err = detail::JoinShare(from.fd, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE)) return err;
     if (const DWORD err = CheckCopyTarget(target, st, failIfExists)) return err;
 
     const std::string temp = TempNameBeside(target);
@@ -240,16 +245,37 @@ std::string LastNameAsWritten(const std::string& windowsName)
     return name;
 }
 
-// The host target of a move: when the new name leads to the moved file
-// itself (a change of letter case only), the name as written.
-std::string MoveTarget(const std::string& source, const std::string& target, const char* newName)
+// The new name of a move as written, in the folder the target was found in.
+std::string WrittenTarget(const std::string& target, const char* newName)
 {
-    struct stat a{}, b{};
-    if (detail::Sys().lstat(source.c_str(), &a) != 0 || detail::Sys().lstat(target.c_str(), &b) != 0) return target;
-    if (a.st_dev != b.st_dev || a.st_ino != b.st_ino) return target;
     const std::string written = LastNameAsWritten(newName);
-    if (written.empty()) return target;
-    return ParentOf(target) + "/" + written;
+    return written.empty() ? target : ParentOf(target) + "/" + written;
+}
+
+bool SameInode(const std::string& a, const std::string& b)
+{
+    struct stat sa{}, sb{};
+    return detail::Sys().lstat(a.c_str(), &sa) == 0 && detail::Sys().lstat(b.c_str(), &sb) == 0 &&
+           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool EqualIgnoringCase(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+    return true;
+}
+
+// A replaced file whose name differed from the new name only in letter case
+// leaves the name as written, as on Windows. The move is done already: this
+// only renames, and never over another entry.
+void TakeWrittenCase(const std::string& moved, const std::string& written)
+{
+    if (moved == written || !EqualIgnoringCase(moved, written)) return;
+    struct stat st{};
+    if (detail::Sys().lstat(written.c_str(), &st) == 0 && !SameInode(moved, written)) return;
+    detail::Sys().rename(moved.c_str(), written.c_str());
 }
 
 // True unless a and b are surely two entries: the same folder and names
@@ -260,11 +286,7 @@ bool SameEntry(const std::string& a, const std::string& b)
     if (detail::Sys().stat(ParentOf(a).c_str(), &pa) != 0 || detail::Sys().stat(ParentOf(b).c_str(), &pb) != 0)
         return true;
     if (pa.st_dev != pb.st_dev || pa.st_ino != pb.st_ino) return false;
-    const std::string nameA = a.substr(a.rfind('/') + 1), nameB = b.substr(b.rfind('/') + 1);
-    if (nameA.size() != nameB.size()) return false;
-    for (size_t i = 0; i < nameA.size(); ++i)
-        if (UpperAscii(nameA[i]) != UpperAscii(nameB[i])) return false;
-    return true;
+    return EqualIgnoringCase(a.substr(a.rfind('/') + 1), b.substr(b.rfind('/') + 1));
 }
 
 DWORD CheckMoveTarget(const std::string& target, bool replace)
@@ -279,7 +301,7 @@ DWORD CheckMoveTarget(const std::string& target, bool replace)
     // A link is replaced as itself; a FIFO, socket or device is no file to replace.
     if (!S_ISLNK(st.st_mode) && (!S_ISREG(st.st_mode) || IsReadOnly(st))) return ERROR_ACCESS_DENIED;
     Fd holder;
-    return S_ISREG(st.st_mode) ? LockAlone(target, holder) : ERROR_SUCCESS;
+    return S_ISREG(st.st_mode) ? JoinAs(target, DELETE, kShareAll, holder) : ERROR_SUCCESS;
 }
 
 // A link moved to another file system is made anew there with the same
@@ -310,7 +332,7 @@ DWORD MoveHostFile(const std::string& source, const std::string& target, DWORD f
     if (source == target) return ERROR_SUCCESS;
     Fd holder;
     if (S_ISREG(st.st_mode))
-        if (const DWORD err = LockAlone(source, holder)) return err;
+        if (const DWORD err = JoinAs(source, DELETE, kShareAll, holder)) return err;
     struct stat old{};
     const bool sameFile = detail::Sys().lstat(target.c_str(), &old) == 0 && old.st_dev == st.st_dev &&
                           old.st_ino == st.st_ino;
@@ -325,7 +347,7 @@ DWORD MoveHostFile(const std::string& source, const std::string& target, DWORD f
     if (errno != EXDEV) return detail::HostPathError(errno, target);
     if (!(flags & MOVEFILE_COPY_ALLOWED) || S_ISDIR(st.st_mode)) return ERROR_NOT_SAME_DEVICE;
     if (S_ISLNK(st.st_mode)) return MoveLinkAcross(source, target);
-    if (const DWORD err = CopyHostFile(source, target, false, false)) return err;
+    if (const DWORD err = CopyHostFile(source, target, false)) return err;
     holder.reset();
     if (detail::Sys().unlink(source.c_str()) != 0) return detail::HostPathError(errno, source);
     return ERROR_SUCCESS;
@@ -369,7 +391,7 @@ BOOL DeleteFileA(const char* fileName)
     if (S_ISREG(st.st_mode)) {
         // Checked here: the superuser could unlink a read-only file.
         if (IsReadOnly(st)) return Fail(ERROR_ACCESS_DENIED);
-        if (const DWORD err = LockAlone(host, holder)) return Fail(err);
+        if (const DWORD err = JoinAs(host, DELETE, kShareAll, holder)) return Fail(err);
     }
     if (detail::Sys().unlink(host.c_str()) != 0) return Fail(detail::HostPathError(errno, host));
     return Succeed();
@@ -407,8 +429,11 @@ BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD fl
     std::string source, target;
     if (const DWORD err = Resolve(existingFileName, source)) return Fail(err);
     if (const DWORD err = Resolve(newFileName, target)) return Fail(err);
-    target = MoveTarget(source, target, newFileName);
+    const std::string written = WrittenTarget(target, newFileName);
+    // A move onto the moved file itself changes the letter case only.
+    if (SameInode(source, target)) target = written;
     if (const DWORD err = MoveHostFile(source, target, flags)) return Fail(err);
+    TakeWrittenCase(target, written);
     return Succeed();
 }
 

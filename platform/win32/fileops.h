@@ -1,5 +1,8 @@
 // Folder and file operations by name: create folders, set attributes,
-// delete, copy and move files. Every call sets the last error.
+// delete, copy and move files. Every call sets the last error. Deleting,
+// copying and moving weigh the handles open on a file as Windows does (see
+// sharing.h): they open it as Windows' own calls do, and a refusal gives
+// ERROR_SHARING_VIOLATION.
 #pragma once
 
 #include "win32/types.h"
@@ -13,22 +16,25 @@ BOOL CreateDirectoryA(const char* pathName, void* securityAttributes);
 
 /// Sets read-only (as the lack of write permission bits) and hidden, system
 /// and archive (in user.DOSATTRIB). FILE_ATTRIBUTE_NORMAL, or any set
-/// without read-only, gives the owner's write bit back. A symbolic link is
+/// without read-only, gives the owner's write bit back. The file's owner may
+/// make every change, also to a file that is read-only. A symbolic link is
 /// acted on alone: it carries no attributes, so FILE_ATTRIBUTE_NORMAL
 /// succeeds without a change and read-only, hidden, system or archive fail
 /// with ERROR_NOT_SUPPORTED; the file it leads to is never changed.
 BOOL SetFileAttributesA(const char* fileName, DWORD attributes);
 
 /// Deletes a file (not a folder); a symbolic link is deleted as itself. A
-/// read-only file gives ERROR_ACCESS_DENIED, a file another handle has open
-/// ERROR_SHARING_VIOLATION.
+/// read-only file gives ERROR_ACCESS_DENIED, a file that a handle holds open
+/// without FILE_SHARE_DELETE ERROR_SHARING_VIOLATION.
 BOOL DeleteFileA(const char* fileName);
 
 /// Copies content, permission bits, stored attributes and the modification
 /// time. The target is written under a temporary name and renamed into
 /// place, so a failed copy (disk full) leaves no partial target. An existing
 /// target is replaced unless failIfExists (ERROR_FILE_EXISTS); a read-only
-/// target gives ERROR_ACCESS_DENIED.
+/// target gives ERROR_ACCESS_DENIED. The source is read as an open for
+/// reading that shares reading and deleting; a target any handle holds open
+/// is not replaced.
 BOOL CopyFileA(const char* existingFileName, const char* newFileName, BOOL failIfExists);
 
 /// MoveFileExA with MOVEFILE_COPY_ALLOWED: an existing target is not replaced.
@@ -39,8 +45,10 @@ BOOL MoveFileA(const char* existingFileName, const char* newFileName);
 /// system fails with ERROR_NOT_SAME_DEVICE. MOVEFILE_DELAY_UNTIL_REBOOT
 /// registers the move (or, with a null new name, the deletion) for the next
 /// restart instead. A new name that differs from the old only in letter case
-/// renames the file to the new case. A symbolic link is moved as itself,
-/// also to another file system.
+/// renames the file to the new case, and so does a replaced file's name that
+/// differs from the new one only in letter case. A file that a handle holds
+/// open without FILE_SHARE_DELETE is neither moved nor replaced. A symbolic
+/// link is moved as itself, also to another file system.
 BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD flags);
 
 /// True when both Windows names lead to the same existing host file (same

@@ -5,10 +5,10 @@
 #include "win32/handles.h"
 #include "win32/paths.h"
 #include "win32/prefix.h"
+#include "win32/sharing.h"
 #include "win32/syscalls.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 #include <atomic>
 #include <cerrno>
@@ -53,34 +53,9 @@ BOOL FailBool(DWORD code)
     return FALSE;
 }
 
-// Share 0 holds an exclusive lock, a share without write a shared one; a
-// share that lets others write holds nothing but must not get past an
-// exclusive holder either.
-DWORD TakeShareLock(int fd, DWORD shareMode)
+bool Truncates(DWORD disposition, bool exists)
 {
-    const bool probeOnly = shareMode & FILE_SHARE_WRITE;
-    const int op = shareMode == 0 ? LOCK_EX : LOCK_SH;
-    if (detail::FlockRetrying(fd, op | LOCK_NB) != 0)
-        return errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ErrorFromErrno(errno);
-    if (probeOnly)
-        detail::FlockRetrying(fd, LOCK_UN);
-    return ERROR_SUCCESS;
-}
-
-int OpenFlags(DWORD access, DWORD disposition)
-{
-    int flags = O_CLOEXEC;
-    if ((access & GENERIC_READ) && (access & GENERIC_WRITE))
-        flags |= O_RDWR;
-    else if (access & GENERIC_WRITE)
-        flags |= O_WRONLY;
-    else
-        flags |= O_RDONLY;
-    if (disposition == CREATE_NEW)
-        flags |= O_CREAT | O_EXCL;
-    else if (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)
-        flags |= O_CREAT;
-    return flags;
+    return disposition == TRUNCATE_EXISTING || (disposition == CREATE_ALWAYS && exists);
 }
 
 // What the disposition and the existing file allow before anything is opened;
@@ -113,20 +88,38 @@ DWORD CheckExisting(const std::string& host, DWORD access, DWORD disposition, st
     return ERROR_SUCCESS;
 }
 
-// Created writable: read-only comes last, as the stored attributes need the
-// write permission.
+// A descriptor that writes or truncates is opened for reading too where the
+// file lets us read: the share state is kept in read locks. Created
+// writable: read-only comes last, as the stored attributes need the write
+// permission.
+int OpenDescriptor(const std::string& host, DWORD access, DWORD disposition, bool truncates)
+{
+    int flags = O_CLOEXEC | ((access & GENERIC_WRITE) || truncates ? O_RDWR : O_RDONLY);
+    if (disposition == CREATE_NEW)
+        flags |= O_CREAT | O_EXCL;
+    else if (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)
+        flags |= O_CREAT;
+    const int fd = detail::OpenRegularFile(host.c_str(), flags, 0666);
+    if (fd >= 0 || errno != EACCES || !(flags & O_RDWR) || (access & GENERIC_READ))
+        return fd;
+    return detail::OpenRegularFile(host.c_str(), (flags & ~O_RDWR) | O_WRONLY, 0666);
+}
+
 DWORD OpenLocked(const std::string& host, DWORD access, DWORD share, DWORD disposition, bool exists, int& fd)
 {
-    fd = detail::OpenRegularFile(host.c_str(), OpenFlags(access, disposition), 0666);
+    const bool truncates = Truncates(disposition, exists);
+    fd = OpenDescriptor(host, access, disposition, truncates);
     if (fd < 0)
         return errno == EEXIST ? ERROR_FILE_EXISTS : detail::HostPathError(errno, host);
-    DWORD err = ERROR_SUCCESS;
-    if (access & (GENERIC_READ | GENERIC_WRITE))
-        err = TakeShareLock(fd, share);
-    // Truncated only once the lock is held, so a refused open changes nothing.
-    const bool truncate = disposition == TRUNCATE_EXISTING || (disposition == CREATE_ALWAYS && exists);
-    if (!err && truncate && detail::Sys().ftruncate(fd, 0) != 0)
+    // Truncating is writing: a file that another handle keeps from writers
+    // is not emptied, whatever access this open asks for.
+    const bool weighedAsWriter = truncates && !(detail::RightsOfAccess(access) & detail::kRightWrite);
+    DWORD err = detail::JoinShare(fd, access | (weighedAsWriter ? GENERIC_WRITE : 0), share);
+    // Truncated only once the open has joined, so a refused open changes nothing.
+    if (!err && truncates && detail::Sys().ftruncate(fd, 0) != 0)
         err = ErrorFromErrno(errno);
+    if (!err && weighedAsWriter)
+        detail::LeaveShare(fd, detail::kRightWrite);
     if (err) {
         detail::Sys().close(fd);
         fd = -1;
@@ -232,7 +225,7 @@ DWORD CheckTarget(const std::string& target, struct stat& st, bool& exists)
     const int fd = detail::OpenRegularFile(target.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (fd < 0)
         return detail::HostPathError(errno, target);
-    const DWORD err = TakeShareLock(fd, 0);
+    const DWORD err = detail::JoinShare(fd, GENERIC_READ | GENERIC_WRITE, 0);
     detail::Sys().close(fd);
     return err;
 }

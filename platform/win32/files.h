@@ -1,4 +1,7 @@
-// Files by handle, with Windows share modes kept as advisory locks.
+// Files by handle. Opens are weighed against the other handles open on the
+// file, in every process that uses the layer, as Windows weighs them (see
+// sharing.h); an open with CREATE_ALWAYS or TRUNCATE_EXISTING is weighed as
+// a writer whatever its access, as it empties the file.
 #pragma once
 
 #include "win32/types.h"
@@ -28,7 +31,8 @@ DWORD GetFileAttributesA(const char* fileName);
 /// and owner are kept; a symbolic link is followed; a read-only target (or
 /// one that is no regular file) fails with ERROR_ACCESS_DENIED. Returns
 /// ERROR_SUCCESS or the error (also the last error); on failure the old file
-/// is whole and no temporary file is left.
+/// is whole and no temporary file is left. A target that a handle holds open
+/// fails with ERROR_SHARING_VIOLATION, as an open that shares nothing would.
 /// Where a new file would change more than the content (the target has
 /// other hard links, its folder refuses a temporary file, or its owner can't
 /// be given to a new file) the target is written in place instead: truncated,

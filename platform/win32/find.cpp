@@ -21,9 +21,9 @@ constexpr uint64_t kEpochDifference = 11644473600ull;
 
 class FindObject : public detail::HandleObject {
 public:
-    FindObject(DIR* dir, std::string folder, std::string pattern, bool namesOnly, bool skipDots)
+    FindObject(DIR* dir, std::string folder, std::string pattern, bool namesOnly, bool driveRoot)
         : dir_(dir), folder_(std::move(folder)), pattern_(std::move(pattern)), namesOnly_(namesOnly),
-          skipDots_(skipDots)
+          dotsLeft_(driveRoot ? 0 : 2)
     {
     }
     ~FindObject() override { detail::Sys().closedir(dir_); }
@@ -32,13 +32,13 @@ public:
     DWORD Next(WIN32_FIND_DATAA* data);
 
 private:
-    bool Fill(const struct dirent* entry, WIN32_FIND_DATAA* data) const;
+    bool Fill(const char* name, unsigned char type, WIN32_FIND_DATAA* data) const;
 
     DIR* dir_;
     std::string folder_;
     std::string pattern_;
     bool namesOnly_;
-    bool skipDots_;
+    int dotsLeft_; // "." and ".." still to come
     std::mutex mutex_;
 };
 
@@ -65,18 +65,17 @@ void FillFromStat(const std::string& host, const struct stat& st, WIN32_FIND_DAT
 bool IsListed(mode_t mode) { return S_ISREG(mode) || S_ISDIR(mode) || S_ISLNK(mode); }
 
 // False for an entry that is neither a file nor a folder, which is left out.
-bool FindObject::Fill(const struct dirent* entry, WIN32_FIND_DATAA* data) const
+bool FindObject::Fill(const char* name, unsigned char type, WIN32_FIND_DATAA* data) const
 {
     std::memset(data, 0, sizeof *data);
-    std::strncpy(data->cFileName, entry->d_name, sizeof data->cFileName - 1);
-    const unsigned char type = entry->d_type;
+    std::strncpy(data->cFileName, name, sizeof data->cFileName - 1);
     if (namesOnly_ && (type == DT_DIR || type == DT_REG)) {
         data->dwFileAttributes = type == DT_DIR ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
         return true;
     }
     if (type == DT_FIFO || type == DT_SOCK || type == DT_CHR || type == DT_BLK)
         return false;
-    const std::string host = folder_ + "/" + entry->d_name;
+    const std::string host = folder_ + "/" + name;
     struct stat st{};
     // A link that leads nowhere is reported as itself.
     if (detail::Sys().stat(host.c_str(), &st) != 0 && detail::Sys().lstat(host.c_str(), &st) != 0) {
@@ -95,17 +94,22 @@ bool FindObject::Fill(const struct dirent* entry, WIN32_FIND_DATAA* data) const
 DWORD FindObject::Next(WIN32_FIND_DATAA* data)
 {
     std::lock_guard<std::mutex> lock(mutex_);
+    // "." and ".." first, as Windows' own disks give them, wherever the
+    // host's file system puts them.
+    while (dotsLeft_ > 0) {
+        const char* dots = dotsLeft_-- == 2 ? "." : "..";
+        if (detail::MatchWildcard(pattern_, dots) && Fill(dots, DT_DIR, data)) return ERROR_SUCCESS;
+    }
     while (true) {
         errno = 0;
         const struct dirent* entry = detail::Sys().readdir(dir_);
         if (!entry) return errno ? ErrorFromErrno(errno) : ERROR_NO_MORE_FILES;
         const char* name = entry->d_name;
         const bool dots = name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-        if (dots && skipDots_) continue;
         // The caller joins the name to the folder: it must lead back here.
-        if (!dots && !detail::IsReachableName(name)) continue;
+        if (dots || !detail::IsReachableName(name)) continue;
         if (!detail::MatchWildcard(pattern_, name)) continue;
-        if (!Fill(entry, data)) continue;
+        if (!Fill(name, entry->d_type, data)) continue;
         return ERROR_SUCCESS;
     }
 }
@@ -126,6 +130,15 @@ DWORD FolderFullForm(const std::string& folder, std::string& full)
 {
     full = FullPathName(folder.empty() ? std::string(".") : folder);
     return full.empty() ? GetLastError() : ERROR_SUCCESS;
+}
+
+// A search in a file ("a.txt\*") names an invalid folder; in a missing
+// folder, or below a file, a missing path.
+DWORD FolderError(const std::string& host, int error)
+{
+    struct stat st{};
+    if (error == ENOTDIR && detail::Sys().stat(host.c_str(), &st) == 0) return ERROR_DIRECTORY;
+    return error == ENOENT || error == ENOTDIR ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(error);
 }
 
 HANDLE Start(const char* fileName, WIN32_FIND_DATAA* data, bool namesOnly)
@@ -153,7 +166,7 @@ HANDLE Start(const char* fileName, WIN32_FIND_DATAA* data, bool namesOnly)
     while (host.size() > 1 && host.back() == '/') host.pop_back();
     DIR* dir = detail::Sys().opendir(host.c_str());
     if (!dir) {
-        SetLastError(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno));
+        SetLastError(FolderError(host, errno));
         return INVALID_HANDLE_VALUE;
     }
     const bool driveRoot = full.size() == 3 && full[1] == ':';
@@ -190,7 +203,7 @@ BOOL FindClose(HANDLE findFile)
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    SetLastError(ERROR_SUCCESS);
+    // The last error stays: it still tells why the search ended.
     return TRUE;
 }
 

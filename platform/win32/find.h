@@ -25,17 +25,19 @@ struct WIN32_FIND_DATAA {
 
 /// Starts a search for fileName: a folder path followed by a pattern of
 /// '*' and '?' (see detail::MatchWildcard), letters compared ignoring case.
-/// "." and ".." are reported like other entries, except in a drive's root
-/// folder. Left out are names that, joined to the folder, would not lead back
-/// to the entry (see detail::IsReachableName), and FIFOs, sockets and
-/// devices, which are no files to the layer. Returns INVALID_HANDLE_VALUE
-/// with ERROR_FILE_NOT_FOUND when nothing matches and ERROR_PATH_NOT_FOUND
-/// when the folder is missing.
+/// "." and ".." come first, when they match, except in a drive's root
+/// folder; the other entries follow in the file system's order. Left out
+/// are names that, joined to the folder, would not lead back to the entry
+/// (see detail::IsReachableName), and FIFOs, sockets and devices, which are
+/// no files to the layer. Returns INVALID_HANDLE_VALUE
+/// with ERROR_FILE_NOT_FOUND when nothing matches, ERROR_PATH_NOT_FOUND
+/// when the folder is missing and ERROR_DIRECTORY when it is a file.
 HANDLE FindFirstFileA(const char* fileName, WIN32_FIND_DATAA* findData);
 
 /// The next matching entry; FALSE with ERROR_NO_MORE_FILES at the end.
 BOOL FindNextFileA(HANDLE findFile, WIN32_FIND_DATAA* findData);
 
+/// Ends a search; on success the last error is left as it was.
 BOOL FindClose(HANDLE findFile);
 
 namespace detail {

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <cerrno>
 #include <filesystem>
+#include <tuple>
 
 using namespace win32;
 using vantrel_test::HeldOpen;
@@ -68,6 +69,38 @@ TEST(SetFileAttributes, ReadOnlyIsPermissionBitsAndNormalClearsAll)
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(SetFileAttributesA("C:\\nofolder\\f.txt", FILE_ATTRIBUTE_NORMAL));
     EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+}
+
+TEST(SetFileAttributes, TheOwnerChangesEveryAttributeFromEveryState)
+{
+    TempPrefix env;
+    env.writeFile("C:\\f.txt", "x");
+    if (!detail::ReadDosAttrib(env.hostPath("C:\\f.txt")).supported) GTEST_SKIP() << "no extended attributes here";
+    const DWORD states[] = {FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_READONLY,
+                            FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE};
+    for (const DWORD from : states)
+        for (const DWORD to : states) {
+            ASSERT_TRUE(SetFileAttributesA("C:\\f.txt", from)) << from;
+            EXPECT_TRUE(SetFileAttributesA("C:\\f.txt", to)) << from << " -> " << to;
+            EXPECT_EQ(GetFileAttributesA("C:\\f.txt"), to) << from << " -> " << to;
+        }
+}
+
+TEST(FileOperations, FollowTheShareModeOfAnOpenHandle)
+{
+    // The holder's share mode; whether the file may be copied; moved and deleted.
+    const std::tuple<DWORD, bool, bool> cases[] = {{0, false, false},
+                                                   {FILE_SHARE_READ, true, false},
+                                                   {FILE_SHARE_DELETE, false, true},
+                                                   {FILE_SHARE_READ | FILE_SHARE_DELETE, true, true}};
+    for (const auto& [share, copied, moved] : cases) {
+        TempPrefix env;
+        env.writeFile("C:\\held.txt", "h");
+        HeldOpen held("C:\\held.txt", share);
+        EXPECT_EQ(CopyFileA("C:\\held.txt", "C:\\copy.txt", FALSE), copied) << share;
+        EXPECT_EQ(MoveFileA("C:\\held.txt", "C:\\moved.txt"), moved) << share;
+        EXPECT_EQ(DeleteFileA(moved ? "C:\\moved.txt" : "C:\\held.txt"), moved) << share;
+    }
 }
 
 TEST(DeleteFile, RefusesReadOnlyFoldersAndFilesHeldOpen)
@@ -179,7 +212,8 @@ TEST(MoveFile, RenamesMovesAndReplacesOnlyWhenAsked)
     EXPECT_FALSE(MoveFileA("C:\\a.txt", "C:\\b.txt"));
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
     EXPECT_TRUE(MoveFileExA("C:\\a.txt", "C:\\B.TXT", MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ(env.readFile("C:\\b.txt"), "a");
+    EXPECT_EQ(env.readFile("C:\\B.TXT"), "a"); // the replaced name takes the case as written
+    EXPECT_FALSE(env.exists("C:\\b.txt"));
     EXPECT_FALSE(env.exists("C:\\a.txt"));
 
     EXPECT_TRUE(MoveFileA("C:\\b.txt", "D:\\moved.txt"));

@@ -92,6 +92,24 @@ TEST_F(FilesTest, DispositionsCreateOpenAndTruncate)
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
 
+TEST_F(FilesTest, CreateAlwaysWithReadOrNoAccessEmptiesTheFileUnlessWritersAreKeptOut)
+{
+    for (DWORD access : {GENERIC_READ, 0u}) {
+        env.writeFile("C:\\t.txt", "old");
+        const HANDLE h = Open("C:\\t.txt", access, FILE_SHARE_READ, CREATE_ALWAYS);
+        EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+        EXPECT_EQ(env.readFile("C:\\t.txt"), "");
+        // h keeps no write right; the reader keeps writers, and so emptying, out.
+        const HANDLE reader = Open("C:\\t.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+        EXPECT_NE(reader, INVALID_HANDLE_VALUE) << access;
+        env.writeFile("C:\\t.txt", "kept");
+        EXPECT_EQ(Open("C:\\t.txt", 0, FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
+        EXPECT_EQ(env.readFile("C:\\t.txt"), "kept");
+        CloseHandle(reader);
+        CloseHandle(h);
+    }
+}
+
 TEST_F(FilesTest, MissingNamesReportFileOrPathNotFound)
 {
     EXPECT_EQ(Open("C:\\none.txt", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);

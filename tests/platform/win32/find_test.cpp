@@ -4,10 +4,12 @@
 #include "win32/errors.h"
 #include "win32/fileops.h"
 #include "win32/files.h"
+#include "win32/syscalls.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -22,7 +24,8 @@ namespace {
 
 using Starter = HANDLE (*)(const char*, WIN32_FIND_DATAA*);
 
-std::vector<std::string> Names(const std::string& mask, DWORD* firstError = nullptr, Starter start = FindFirstFileA)
+std::vector<std::string> Names(const std::string& mask, DWORD* firstError = nullptr, Starter start = FindFirstFileA,
+                               bool sorted = true)
 {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data;
@@ -34,7 +37,8 @@ std::vector<std::string> Names(const std::string& mask, DWORD* firstError = null
     } while (FindNextFileA(h, &data));
     EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
     EXPECT_TRUE(FindClose(h));
-    std::sort(names.begin(), names.end());
+    EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES); // FindClose keeps it
+    if (sorted) std::sort(names.begin(), names.end());
     return names;
 }
 
@@ -62,6 +66,26 @@ TEST(Find, DriveRootHasNoDotEntries)
     TempPrefix env;
     env.writeFile("D:\\only.txt", "");
     EXPECT_EQ(Names("D:\\*"), (List{"only.txt"}));
+}
+
+// A file system that lists "." and ".." among the other entries.
+struct dirent* DotsAmongOthers(DIR*)
+{
+    static const char* const kNames[] = {"b", ".", "a", "..", "c", nullptr};
+    static size_t next = 0;
+    static struct dirent entry;
+    if (!kNames[next]) return next = 0, nullptr;
+    std::strcpy(entry.d_name, kNames[next++]);
+    return &entry;
+}
+
+TEST(Find, DotEntriesComeFirstAndTheOthersInTheFileSystemsOrder)
+{
+    TempPrefix env;
+    for (const char* name : {"C:\\dir\\a", "C:\\dir\\b", "C:\\dir\\c"}) env.writeFile(name, "");
+    detail::ScopedSysCalls seam;
+    seam.table().readdir = DotsAmongOthers;
+    EXPECT_EQ(Names("C:\\dir\\*", nullptr, FindFirstFileA, false), (List{".", "..", "b", "a", "c"}));
 }
 
 TEST(Find, ReportsAttributesAndSize)
@@ -94,6 +118,11 @@ TEST(Find, ErrorsAndHandles)
     EXPECT_EQ(err, ERROR_PATH_NOT_FOUND);
     EXPECT_TRUE(Names("C:\\empty\\", &err).empty());
     EXPECT_EQ(err, ERROR_FILE_NOT_FOUND);
+    env.writeFile("C:\\file.txt", "");
+    EXPECT_TRUE(Names("C:\\file.txt\\*", &err).empty());
+    EXPECT_EQ(err, ERROR_DIRECTORY);
+    EXPECT_TRUE(Names("C:\\file.txt\\sub\\*", &err).empty());
+    EXPECT_EQ(err, ERROR_PATH_NOT_FOUND);
 
     WIN32_FIND_DATAA data;
     EXPECT_FALSE(FindNextFileA(reinterpret_cast<HANDLE>(0x1234), &data));

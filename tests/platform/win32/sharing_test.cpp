@@ -1,208 +1,104 @@
 #include "win32/sharing.h"
 
+#include "support/TempPrefix.h"
+#include "win32/files.h"
 #include "win32/syscalls.h"
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <functional>
-#include <string>
 
 using namespace win32;
 using namespace win32::detail;
 
 namespace {
 
-// The access mask of a set of rights.
-DWORD AccessOf(unsigned rights)
+// Opens of the file by number: rights (kRight... bits) | share mode << 3.
+HANDLE Join(unsigned open)
 {
-    return (rights & kRightRead ? GENERIC_READ : 0) | (rights & kRightWrite ? GENERIC_WRITE : 0) |
-           (rights & kRightDelete ? DELETE : 0);
+    const DWORD access = (open & kRightRead ? GENERIC_READ : 0) | (open & kRightWrite ? GENERIC_WRITE : 0) |
+                         (open & kRightDelete ? DELETE : 0);
+    return CreateFileA("C:\\f", access, open >> 3, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
 // Windows' rule, stated from the side of the rights each open grants.
-bool Compatible(unsigned a1, unsigned s1, unsigned a2, unsigned s2)
+bool Compatible(unsigned first, unsigned second)
 {
+    const unsigned a1 = first & 7u, s1 = first >> 3, a2 = second & 7u, s2 = second >> 3;
     return a1 == 0 || a2 == 0 || ((a2 & ~s1) == 0 && (a1 & ~s2) == 0);
+}
+
+// The 64 second opens, each closed again: bit n set when open n got through.
+uint64_t SecondOpens()
+{
+    uint64_t opened = 0;
+    for (unsigned second = 0; second < 64; ++second)
+        if (const HANDLE h = Join(second); h != INVALID_HANDLE_VALUE) {
+            opened |= 1ull << second;
+            CloseHandle(h);
+        }
+    return opened;
+}
+
+// Runs fn in a child process: true when it returned true there.
+bool InAnotherProcess(const std::function<bool()>& fn)
+{
+    const pid_t child = fork();
+    if (child == 0) _exit(fn() ? 0 : 1);
+    int status = -1;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 class SharingTest : public ::testing::Test {
 protected:
-    std::string dir = MakeDir();
-    std::string file = dir + "/f";
-
-    static std::string MakeDir()
-    {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string name = std::string(tmp && *tmp ? tmp : "/tmp") + "/vantrel-sharing-XXXXXX";
-        return mkdtemp(name.data()) ? name : std::string();
-    }
-    void SetUp() override
-    {
-        ASSERT_FALSE(dir.empty());
-        const int fd = open(file.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
-        ASSERT_GE(fd, 0);
-        close(fd);
-    }
-    void TearDown() override
-    {
-        unlink(file.c_str());
-        rmdir(dir.c_str());
-    }
-
-    // A fresh open of the file joined with the rights and share mode: the
-    // descriptor, or -1 when refused.
-    int Join(unsigned rights, unsigned share)
-    {
-        const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0 || JoinShare(fd, AccessOf(rights), share) == ERROR_SUCCESS) return fd;
-        close(fd);
-        return -1;
-    }
-
-    // Every second open (4096 pairs with the first) against a first that
-    // `hold` keeps open until `drop`.
-    void SweepTable(const std::function<bool(unsigned, unsigned)>& hold, const std::function<void()>& drop)
-    {
-        int disagreements = 0;
-        for (unsigned a1 = 0; a1 < 8; ++a1)
-            for (unsigned s1 = 0; s1 < 8; ++s1) {
-                ASSERT_TRUE(hold(a1, s1)) << a1 << "/" << s1;
-                for (unsigned a2 = 0; a2 < 8; ++a2)
-                    for (unsigned s2 = 0; s2 < 8; ++s2) {
-                        const int fd = Join(a2, s2);
-                        if ((fd >= 0) != Compatible(a1, s1, a2, s2) && ++disagreements < 10)
-                            ADD_FAILURE() << "held " << a1 << "/" << s1 << ", opened " << a2 << "/" << s2;
-                        if (fd >= 0) close(fd);
-                    }
-                drop();
-            }
-        EXPECT_EQ(disagreements, 0);
-    }
+    vantrel_test::TempPrefix env;
+    void SetUp() override { env.writeFile("C:\\f", ""); }
 };
 
-TEST_F(SharingTest, EveryPairOfOpensInOneProcess)
+TEST_F(SharingTest, EveryPairOfOpensInOneProcessAndAcrossTwo)
 {
-    int held = -1;
-    SweepTable([&](unsigned a, unsigned s) { return (held = Join(a, s)) >= 0; }, [&] { close(held); });
+    for (unsigned first = 0; first < 64; ++first) {
+        const HANDLE held = Join(first);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE) << first;
+        uint64_t expected = 0;
+        for (unsigned second = 0; second < 64; ++second) expected |= uint64_t{Compatible(first, second)} << second;
+        EXPECT_EQ(SecondOpens(), expected) << "held rights " << (first & 7) << ", share " << (first >> 3);
+        EXPECT_TRUE(InAnotherProcess([&] { return SecondOpens() == expected; })) << "held " << first;
+        CloseHandle(held);
+    }
 }
 
-TEST_F(SharingTest, EveryPairOfOpensAcrossTwoProcesses)
+TEST_F(SharingTest, OfTwoProcessesOpeningAtOnceNeverBothHoldTheFileAlone)
 {
-    int orders[2], answers[2];
-    ASSERT_EQ(pipe(orders), 0);
-    ASSERT_EQ(pipe(answers), 0);
+    constexpr size_t kSize = 2 * sizeof(std::atomic<int>);
+    void* shared = mmap(nullptr, kSize, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(shared, MAP_FAILED);
+    auto* holders = new (shared) std::atomic<int>[2]{0, 0}; // holding now, seen together
     const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // Holds one open at a time, as the parent orders: rights | share << 3.
-        close(orders[1]);
-        close(answers[0]);
-        unsigned char order;
-        int held = -1;
-        while (read(orders[0], &order, 1) == 1) {
-            if (held >= 0) close(held);
-            held = Join(order & 7u, order >> 3);
-            const char answer = held >= 0 ? 'y' : 'n';
-            if (write(answers[1], &answer, 1) != 1) break;
+    for (int i = 0; i < 2000; ++i)
+        if (const HANDLE h = Join(kRightWrite); h != INVALID_HANDLE_VALUE) {
+            if (holders[0].fetch_add(1) != 0) holders[1].fetch_add(1);
+            holders[0].fetch_sub(1);
+            CloseHandle(h);
         }
-        _exit(0);
-    }
-    close(orders[0]);
-    close(answers[1]);
-    const auto hold = [&](unsigned a, unsigned s) {
-        const auto order = static_cast<unsigned char>(a | s << 3);
-        char answer = 0;
-        return write(orders[1], &order, 1) == 1 && read(answers[0], &answer, 1) == 1 && answer == 'y';
-    };
-    // The child closes its open when it takes the next order; the last one
-    // goes with the child.
-    SweepTable(hold, [] {});
-    close(orders[1]);
+    if (child == 0) _exit(0);
     waitpid(child, nullptr, 0);
-    close(answers[0]);
-}
-
-TEST_F(SharingTest, SeveralHandlesAddUpAndLeaveWithTheirDescriptors)
-{
-    const unsigned all = kAllRights;
-    const int reader = Join(kRightRead, all);
-    const int writer = Join(kRightWrite, all);
-    ASSERT_GE(reader, 0);
-    ASSERT_GE(writer, 0);
-    EXPECT_EQ(Join(kRightRead, kRightRead), -1); // the writer's right is not shared
-    close(writer);
-    const int second = Join(kRightRead, kRightRead);
-    EXPECT_GE(second, 0);
-    EXPECT_EQ(Join(kRightWrite, all), -1); // neither reader shares writing now
-    close(second);
-    close(reader);
-    EXPECT_GE(Join(kRightWrite, 0), 0);
-}
-
-TEST_F(SharingTest, ADescriptorHandedOnByForkHoldsUntilBothClose)
-{
-    const int held = Join(kRightRead, 0);
-    ASSERT_GE(held, 0);
-    int release[2];
-    ASSERT_EQ(pipe(release), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        char c;
-        close(release[1]);
-        (void)!read(release[0], &c, 1);
-        _exit(0);
-    }
-    close(release[0]);
-    close(held);
-    EXPECT_EQ(Join(kRightRead, kAllRights), -1);
-    close(release[1]);
-    waitpid(child, nullptr, 0);
-    const int after = Join(kRightRead, kAllRights);
-    EXPECT_GE(after, 0);
-    close(after);
-}
-
-int RefusingLocks(int, int, struct flock*)
-{
-    errno = EINVAL;
-    return -1;
+    EXPECT_EQ(holders[1].load(), 0);
+    munmap(shared, kSize);
 }
 
 TEST_F(SharingTest, AFileSystemWithoutLocksLetsEveryOpenThrough)
 {
-    ScopedSysCalls guard;
-    guard.table().lockRange = RefusingLocks;
-    const int first = Join(kRightRead | kRightWrite, 0);
-    const int second = Join(kRightRead | kRightWrite, 0);
-    EXPECT_GE(first, 0);
-    EXPECT_GE(second, 0);
-    close(first);
-    close(second);
-}
-
-TEST(RightsOfAccess, CountsReadWriteAndDeleteAsWindowsDoes)
-{
-    const struct {
-        DWORD access;
-        unsigned rights;
-    } cases[] = {
-        {0, 0},
-        {0x80 /* attributes only */, 0},
-        {GENERIC_READ, kRightRead},
-        {GENERIC_EXECUTE, kRightRead},
-        {FILE_READ_DATA | FILE_EXECUTE, kRightRead},
-        {GENERIC_WRITE, kRightWrite},
-        {FILE_APPEND_DATA, kRightWrite},
-        {DELETE, kRightDelete},
-        {GENERIC_ALL, kAllRights},
-        {GENERIC_READ | GENERIC_WRITE | DELETE, kAllRights},
-    };
-    for (const auto& c : cases) EXPECT_EQ(RightsOfAccess(c.access), c.rights) << std::hex << c.access;
+    ScopedSysCalls seam;
+    seam.table().lockRange = [](int, int, struct flock*) { return errno = EINVAL, -1; };
+    const HANDLE first = Join(kRightRead | kRightWrite), second = Join(kRightRead | kRightWrite);
+    EXPECT_NE(second, INVALID_HANDLE_VALUE);
+    CloseHandle(first);
+    CloseHandle(second);
 }
 
 } // namespace
