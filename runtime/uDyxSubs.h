@@ -151,6 +151,43 @@ VANTREL_EXPORT std::string GetFractionalPart(const std::string& S);
 // Registry (dyxsubs/registry.cpp)
 // ---------------------------------------------------------------------------
 
+// The root keys for the RootKey argument, with their Windows values:
+// vantrel::HKEY_CURRENT_USER, or HKEY_CURRENT_USER after `using namespace
+// vantrel;`. HKEY_CLASSES_ROOT is HKEY_LOCAL_MACHINE\Software\Classes.
+using win32::HKEY_CLASSES_ROOT;
+using win32::HKEY_CURRENT_USER;
+using win32::HKEY_LOCAL_MACHINE;
+using win32::HKEY_USERS;
+
+// Each routine works on a key of its own, opened and closed within the call,
+// and reports every failure by its result alone.
+
+/// The text of the REG_SZ or REG_EXPAND_SZ (unexpanded) value Name of Key
+/// under RootKey; empty when the key or value is missing or of another type.
+/// An empty Key names the root key, an empty Name the key's default value.
+VANTREL_EXPORT std::string GetRegistryValue(uint32_t RootKey, const std::string& Key, const std::string& Name);
+/// The REG_DWORD value Name of Key as a signed integer; -9999 when the key
+/// or value is missing or of another type (a stored -9999 reads the same).
+VANTREL_EXPORT int32_t GetRegistryValueInt(uint32_t RootKey, const std::string& Key, const std::string& Name);
+/// Stores Value as the REG_SZ value Name of Key, replacing a value of any
+/// type. With CanCreate a missing Key is created with every missing key
+/// above it; without it only an existing Key is written. True when written.
+VANTREL_EXPORT bool WriteRegistryValue(uint32_t RootKey, const std::string& Key, const std::string& Name,
+                                       const std::string& Value, bool CanCreate);
+/// As WriteRegistryValue, storing Value as a REG_DWORD.
+VANTREL_EXPORT bool WriteRegistryValueInt(uint32_t RootKey, const std::string& Key, const std::string& Name,
+                                          int32_t Value, bool CanCreate);
+/// Deletes Key with its subkeys and values. True when the key is gone,
+/// including when it did not exist; false when it could not be deleted (a
+/// root key, an empty Key, a refused or failed deletion).
+VANTREL_EXPORT bool DeleteRegistryKey(uint32_t RootKey, const std::string& Key);
+/// Adds MenuName to the shell's context menu of every file and folder,
+/// running CommandLine: the default values of
+/// HKEY_CLASSES_ROOT\AllFilesystemObjects\Shell\<MenuName> (MenuName) and of
+/// its subkey Command (CommandLine), created when missing. Results are not
+/// reported; a MenuName that is empty or holds a backslash writes nothing.
+VANTREL_EXPORT void CreateAllFileObjectMenu(const std::string& MenuName, const std::string& CommandLine);
+
 // ---------------------------------------------------------------------------
 // Dates and times (dyxsubs/datetime.cpp)
 // ---------------------------------------------------------------------------

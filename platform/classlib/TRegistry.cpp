@@ -44,6 +44,7 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate)
         rc = RegCreateKeyExA(base, sub.c_str(), 0, nullptr, 0, access_, nullptr, &opened, nullptr);
     else
         rc = RegOpenKeyExA(base, sub.c_str(), 0, access_, &opened);
+    lastError_ = rc;
     if (rc != static_cast<LONG>(ERROR_SUCCESS)) return false;
     CloseKey();
     current_ = opened;
@@ -57,25 +58,23 @@ bool TRegistry::DeleteKey(const std::string& key)
     bool relative = false;
     FullPath(key, relative);
     const std::string sub = !key.empty() && key[0] == '\\' ? key.substr(1) : key;
-    if (sub.empty()) return false;
-    return RegDeleteTreeA(relative ? current_ : root_, sub.c_str()) == static_cast<LONG>(ERROR_SUCCESS);
+    lastError_ = sub.empty() ? static_cast<LONG>(ERROR_INVALID_PARAMETER)
+                             : RegDeleteTreeA(relative ? current_ : root_, sub.c_str());
+    return lastError_ == static_cast<LONG>(ERROR_SUCCESS);
 }
 
 bool TRegistry::Query(const std::string& name, DWORD& type, std::string& data) const
 {
-    // The value can grow between the size query and the read: ask again then.
+    // Most values fit the first buffer; a larger one, or one that grows
+    // between two reads, is asked for again with the size reported.
+    DWORD size = 256;
     for (int attempt = 0; attempt < 8; ++attempt) {
-        DWORD size = 0;
-        LONG rc = RegQueryValueExA(current_, name.c_str(), nullptr, &type, nullptr, &size);
-        if (rc == static_cast<LONG>(ERROR_FILE_NOT_FOUND)) return false;
-        if (rc != static_cast<LONG>(ERROR_SUCCESS))
-            throw ERegistryException("Cannot read the registry value '" + name + "'");
-        data.assign(size, '\0');
-        rc = RegQueryValueExA(current_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
-        if (rc == static_cast<LONG>(ERROR_MORE_DATA)) continue;
-        if (rc == static_cast<LONG>(ERROR_FILE_NOT_FOUND)) return false;
-        if (rc != static_cast<LONG>(ERROR_SUCCESS))
-            throw ERegistryException("Cannot read the registry value '" + name + "'");
+        data.resize(size);
+        lastError_ = RegQueryValueExA(current_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                                      &size);
+        if (lastError_ == static_cast<LONG>(ERROR_MORE_DATA)) continue;
+        if (lastError_ == static_cast<LONG>(ERROR_FILE_NOT_FOUND)) return false;
+        if (lastError_ != static_cast<LONG>(ERROR_SUCCESS)) break;
         data.resize(size);
         return true;
     }
@@ -91,7 +90,8 @@ bool TRegistry::ValueExists(const std::string& name) const
 
 bool TRegistry::DeleteValue(const std::string& name)
 {
-    return RegDeleteValueA(current_, name.c_str()) == static_cast<LONG>(ERROR_SUCCESS);
+    lastError_ = RegDeleteValueA(current_, name.c_str());
+    return lastError_ == static_cast<LONG>(ERROR_SUCCESS);
 }
 
 std::string TRegistry::ReadString(const std::string& name) const
@@ -120,9 +120,9 @@ int32_t TRegistry::ReadInteger(const std::string& name) const
 
 void TRegistry::Write(const std::string& name, DWORD type, const std::string& data)
 {
-    const LONG rc = RegSetValueExA(current_, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                                   static_cast<DWORD>(data.size()));
-    if (rc != static_cast<LONG>(ERROR_SUCCESS))
+    lastError_ = RegSetValueExA(current_, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                                static_cast<DWORD>(data.size()));
+    if (lastError_ != static_cast<LONG>(ERROR_SUCCESS))
         throw ERegistryException("Cannot write the registry value '" + name + "'");
 }
 

@@ -41,12 +41,15 @@ public:
     void CloseKey();
     /// Deletes a key with its subkeys (path as for OpenKey).
     bool DeleteKey(const std::string& key);
+    /// The Windows error code of the last registry call (ERROR_SUCCESS after one that worked).
+    win32::LONG LastError() const { return lastError_; }
 
     bool ValueExists(const std::string& name) const;
     bool DeleteValue(const std::string& name);
 
-    /// The text of a REG_SZ or REG_EXPAND_SZ value (not expanded); empty when
-    /// the value is missing. Raises ERegistryException for another type or a
+    /// The text of a REG_SZ or REG_EXPAND_SZ value (not expanded), up to its
+    /// first zero byte, whether or not it was stored with one; empty when the
+    /// value is missing. Raises ERegistryException for another type or a
     /// failed read.
     std::string ReadString(const std::string& name) const;
     /// A REG_DWORD value. Raises ERegistryException when it is missing, of
@@ -65,6 +68,7 @@ private:
     win32::HKEY current_ = 0;
     std::string currentPath_;
     win32::DWORD access_ = win32::KEY_ALL_ACCESS;
+    mutable win32::LONG lastError_ = 0;
 };
 
 } // namespace vantrel

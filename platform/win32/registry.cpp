@@ -82,16 +82,15 @@ DWORD Resolve(HKEY handle, OpenKey& key, RegistryDb*& db)
 
 std::string ValueName(const char* name) { return name ? std::string(name) : std::string(); }
 
-bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
-
 LONG Done(DWORD err) { return static_cast<LONG>(err); }
 
-// The subkey path (after a leading backslash as Windows accepts it for opens)
-// resolved under an open key.
+// The subkey path resolved under an open key. Under HKEY_CLASSES_ROOT a
+// leading backslash is accepted, as Windows accepts it there.
 DWORD OpenBelow(HKEY key, const char* subKey, OpenKey& base, RegistryDb*& db, std::vector<std::string>& parts)
 {
     DWORD err = Resolve(key, base, db);
     if (err != ERROR_SUCCESS) return err;
+    if (key == HKEY_CLASSES_ROOT && subKey && *subKey == '\\') ++subKey;
     return detail::SplitKeyPath(subKey, parts);
 }
 
@@ -128,7 +127,6 @@ LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD /*reserved*/, char* /*c
         RegistryTransaction tx(*db);
         err = tx.error();
         if (err == ERROR_SUCCESS) err = db->CreateKey(base.id, parts, id, created);
-        if (err == ERROR_SUCCESS && created && !(base.access & KEY_CREATE_SUB_KEY)) err = ERROR_ACCESS_DENIED;
         if (err == ERROR_SUCCESS) err = tx.Commit();
     }
     if (err != ERROR_SUCCESS) return Done(err);
@@ -148,6 +146,7 @@ LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* /*reserved*/, DWOR
     if (!(base.access & KEY_QUERY_VALUE)) return Done(ERROR_ACCESS_DENIED);
     RegValue value;
     err = db->GetValue(base.id, ValueName(valueName), value);
+    if (err == ERROR_FILE_NOT_FOUND && dataSize && !data) *dataSize = 0;
     if (err != ERROR_SUCCESS) return Done(err);
     if (type) *type = value.type;
     const auto size = static_cast<DWORD>(value.data.size());
@@ -174,8 +173,7 @@ LONG RegSetValueExA(HKEY key, const char* valueName, DWORD /*reserved*/, DWORD t
     if (!(base.access & KEY_SET_VALUE)) return Done(ERROR_ACCESS_DENIED);
     RegValue value;
     value.type = type;
-    value.data.assign(reinterpret_cast<const char*>(data ? data : reinterpret_cast<const BYTE*>("")), dataSize);
-    if (IsStringType(type) && (value.data.empty() || value.data.back() != '\0')) value.data.push_back('\0');
+    if (dataSize > 0) value.data.assign(reinterpret_cast<const char*>(data), dataSize);
     return Done(db->SetValue(base.id, name, value));
 }
 
@@ -191,7 +189,21 @@ LONG RegDeleteValueA(HKEY key, const char* valueName)
 
 namespace {
 
-DWORD DeleteKeyBelow(HKEY key, const char* subKey, bool withSubKeys)
+// Root keys are never deleted or emptied, nor is HKLM\Software, which holds
+// the classes root.
+bool IsProtected(RegistryDb& db, KeyId id)
+{
+    KeyId root = 0;
+    for (HKEY predefined : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_USERS, HKEY_CURRENT_CONFIG, HKEY_CLASSES_ROOT})
+        if (db.RootKey(predefined, root) == ERROR_SUCCESS && root == id) return true;
+    KeyId software = 0;
+    return db.RootKey(HKEY_LOCAL_MACHINE, root) == ERROR_SUCCESS &&
+           db.FindKey(root, {"Software"}, software) == ERROR_SUCCESS && software == id;
+}
+
+enum class Deletion { kLeafOnly, kTree, kContents };
+
+DWORD DeleteKeyBelow(HKEY key, const char* subKey, Deletion what)
 {
     OpenKey base;
     RegistryDb* db = nullptr;
@@ -202,17 +214,14 @@ DWORD DeleteKeyBelow(HKEY key, const char* subKey, bool withSubKeys)
     if ((err = tx.error()) != ERROR_SUCCESS) return err;
     KeyId id = 0;
     if ((err = db->FindKey(base.id, parts, id)) != ERROR_SUCCESS) return err;
-    KeyId root = 0;
-    // Root keys (and the classes root below HKLM) are never deleted.
-    for (HKEY predefined : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_USERS, HKEY_CURRENT_CONFIG, HKEY_CLASSES_ROOT})
-        if (db->RootKey(predefined, root) == ERROR_SUCCESS && root == id) return ERROR_ACCESS_DENIED;
-    if (!withSubKeys) {
+    if (IsProtected(*db, id)) return ERROR_ACCESS_DENIED;
+    if (what == Deletion::kLeafOnly) {
         bool has = false;
         if ((err = db->HasSubKeys(id, has)) != ERROR_SUCCESS) return err;
         if (has) return ERROR_ACCESS_DENIED;
     }
-    if ((err = db->DeleteKey(id)) != ERROR_SUCCESS) return err;
-    return tx.Commit();
+    err = what == Deletion::kContents ? db->EmptyKey(id) : db->DeleteKey(id);
+    return err != ERROR_SUCCESS ? err : tx.Commit();
 }
 
 } // namespace
@@ -220,10 +229,14 @@ DWORD DeleteKeyBelow(HKEY key, const char* subKey, bool withSubKeys)
 LONG RegDeleteKeyA(HKEY key, const char* subKey)
 {
     if (!subKey) return Done(ERROR_INVALID_PARAMETER);
-    return Done(DeleteKeyBelow(key, subKey, false));
+    return Done(DeleteKeyBelow(key, subKey, Deletion::kLeafOnly));
 }
 
-LONG RegDeleteTreeA(HKEY key, const char* subKey) { return Done(DeleteKeyBelow(key, subKey, true)); }
+LONG RegDeleteTreeA(HKEY key, const char* subKey)
+{
+    const bool itself = !subKey || !*subKey;
+    return Done(DeleteKeyBelow(key, subKey, itself ? Deletion::kContents : Deletion::kTree));
+}
 
 LONG RegCloseKey(HKEY key)
 {

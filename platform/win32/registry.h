@@ -9,20 +9,24 @@
 namespace win32 {
 
 /// Opens an existing key. A null or empty subKey opens key itself again.
+/// Key paths may end in up to two backslashes; under HKEY_CLASSES_ROOT they
+/// may also begin with one.
 LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, DWORD samDesired, HKEY* result);
 
-/// Opens a key, creating it and every missing key above it. disposition
-/// (optional) receives REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY.
+/// Opens a key, creating it and every missing key above it, whatever the
+/// access rights of key. disposition (optional) receives
+/// REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY.
 LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD reserved, char* className, DWORD options,
                      DWORD samDesired, void* securityAttributes, HKEY* result, DWORD* disposition);
 
-/// Reads a value. With data null only type and size are reported; a buffer
-/// too small gives ERROR_MORE_DATA with the size needed in *dataSize.
+/// Reads a value: its bytes as stored, and their count in *dataSize. With
+/// data null only type and size are reported (size 0 for a missing value); a
+/// buffer too small gives ERROR_MORE_DATA with the size needed in *dataSize.
 LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type, BYTE* data,
                       DWORD* dataSize);
 
-/// Writes a value, replacing one of the same name whatever its type. String
-/// types are stored with their terminating zero, added when missing.
+/// Writes a value, replacing one of the same name whatever its type. Exactly
+/// dataSize bytes are stored: no terminating zero is added to a string.
 LONG RegSetValueExA(HKEY key, const char* valueName, DWORD reserved, DWORD type, const BYTE* data,
                     DWORD dataSize);
 
@@ -31,8 +35,10 @@ LONG RegDeleteValueA(HKEY key, const char* valueName);
 /// Deletes a key that has no subkeys (ERROR_ACCESS_DENIED when it has).
 LONG RegDeleteKeyA(HKEY key, const char* subKey);
 
-/// Deletes a key with all its subkeys and values; a null or empty subKey
-/// names key itself. Root keys are never deleted (ERROR_ACCESS_DENIED).
+/// Deletes a key with all its subkeys and values. A null or empty subKey
+/// empties key of its values and subkeys and keeps it. Root keys and
+/// HKLM\Software, which holds the classes root, are never deleted or
+/// emptied (ERROR_ACCESS_DENIED).
 LONG RegDeleteTreeA(HKEY key, const char* subKey);
 
 /// Closes a key handle; closing a predefined root key does nothing.

@@ -25,6 +25,8 @@ enum Slot {
     kKeyExists,
     kHasSubKeys,
     kDeleteTree,
+    kDeleteSubKeys,
+    kDeleteValues,
     kGetValue,
     kSetValue,
     kDeleteValue,
@@ -33,6 +35,10 @@ enum Slot {
     kRollback,
     kSlotCount
 };
+
+// Raised whenever the schema or the standard keys grow, so that an older
+// store is brought up to date on its next use.
+constexpr int kSchemaVersion = 1;
 
 const char* const kSchema =
     "BEGIN IMMEDIATE;"
@@ -50,9 +56,16 @@ const char* const kSchema =
     " (2, NULL, CAST('HKEY_CURRENT_USER' AS BLOB), CAST('HKEY_CURRENT_USER' AS BLOB)),"
     " (3, NULL, CAST('HKEY_USERS' AS BLOB), CAST('HKEY_USERS' AS BLOB)),"
     " (4, NULL, CAST('HKEY_CURRENT_CONFIG' AS BLOB), CAST('HKEY_CURRENT_CONFIG' AS BLOB));"
-    "INSERT OR IGNORE INTO keys(parent, name, fold) VALUES (1, CAST('Software' AS BLOB), CAST('SOFTWARE' AS BLOB));"
+    // The keys that every Windows system has.
+    "INSERT OR IGNORE INTO keys(parent, name, fold) VALUES"
+    " (1, CAST('Software' AS BLOB), CAST('SOFTWARE' AS BLOB)),"
+    " (1, CAST('SYSTEM' AS BLOB), CAST('SYSTEM' AS BLOB)),"
+    " (2, CAST('Software' AS BLOB), CAST('SOFTWARE' AS BLOB)),"
+    " (3, CAST('.Default' AS BLOB), CAST('.DEFAULT' AS BLOB)),"
+    " (4, CAST('Software' AS BLOB), CAST('SOFTWARE' AS BLOB));"
     "INSERT OR IGNORE INTO keys(parent, name, fold)"
     " SELECT id, CAST('Classes' AS BLOB), CAST('CLASSES' AS BLOB) FROM keys WHERE parent = 1 AND fold = CAST('SOFTWARE' AS BLOB);"
+    "PRAGMA user_version = 1;"
     "COMMIT;";
 
 // Each thread owns its connection; a child process made by fork never
@@ -95,7 +108,8 @@ DWORD SplitKeyPath(const char* path, std::vector<std::string>& parts)
     parts.clear();
     if (path == nullptr || *path == '\0') return ERROR_SUCCESS;
     std::string p(path);
-    if (p.back() == '\\') p.pop_back();
+    // Windows accepts up to two trailing backslashes.
+    for (int i = 0; i < 2 && !p.empty() && p.back() == '\\'; ++i) p.pop_back();
     size_t start = 0;
     while (true) {
         const size_t end = p.find('\\', start);
@@ -161,13 +175,12 @@ DWORD RegistryDb::Connect(const std::string& dbPath)
 DWORD RegistryDb::MakeSchema()
 {
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db_, "SELECT 1 FROM keys WHERE id = 1", -1, &st, nullptr) == SQLITE_OK) {
-        const int rc = sqlite3_step(st);
-        sqlite3_finalize(st);
-        if (rc == SQLITE_ROW) return ERROR_SUCCESS;
-    } else {
-        sqlite3_finalize(st);
-    }
+    int version = -1;
+    if (sqlite3_prepare_v2(db_, "PRAGMA user_version", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        version = sqlite3_column_int(st, 0);
+    const int rc = sqlite3_finalize(st);
+    if (version < 0) return Fail(rc != SQLITE_OK ? rc : SQLITE_ERROR);
+    if (version >= kSchemaVersion) return ERROR_SUCCESS;
     const DWORD err = Exec(kSchema);
     if (err != ERROR_SUCCESS && !sqlite3_get_autocommit(db_)) Exec("ROLLBACK");
     return err;
@@ -348,6 +361,26 @@ DWORD RegistryDb::DeleteKey(KeyId id)
     const int rc = sqlite3_step(st);
     if (rc != SQLITE_DONE) return Fail(rc);
     return sqlite3_changes(db_) > 0 ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+}
+
+DWORD RegistryDb::EmptyKey(KeyId id)
+{
+    DWORD err = CheckKey(id);
+    if (err != ERROR_SUCCESS) return err;
+    for (auto [slot, sql] : {std::pair{kDeleteSubKeys, "DELETE FROM keys WHERE id IN ("
+                                                       " WITH RECURSIVE sub(id) AS ("
+                                                       "  SELECT id FROM keys WHERE parent = ?1 UNION ALL"
+                                                       "  SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id)"
+                                                       " SELECT id FROM sub)"},
+                             std::pair{kDeleteValues, "DELETE FROM vals WHERE key = ?1"}}) {
+        sqlite3_stmt* st = Prepare(slot, sql);
+        if (!st) return Fail(sqlite3_errcode(db_));
+        StmtGuard guard{st};
+        sqlite3_bind_int64(st, 1, id);
+        const int rc = sqlite3_step(st);
+        if (rc != SQLITE_DONE) return Fail(rc);
+    }
+    return ERROR_SUCCESS;
 }
 
 DWORD RegistryDb::GetValue(KeyId key, const std::string& name, RegValue& value)

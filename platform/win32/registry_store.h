@@ -27,7 +27,7 @@ std::string RegistryDatabasePath();
 std::string RegistryDatabasePathIn(const std::string& prefixDir);
 
 /// Splits a key path at its backslashes. A null or empty path gives no
-/// parts; one trailing backslash is allowed. Returns ERROR_BAD_PATHNAME for
+/// parts; one or two trailing backslashes are allowed. Returns ERROR_BAD_PATHNAME for
 /// an empty level and ERROR_INVALID_PARAMETER for a level over 255 bytes.
 DWORD SplitKeyPath(const char* path, std::vector<std::string>& parts);
 
@@ -61,6 +61,8 @@ public:
     DWORD HasSubKeys(KeyId id, bool& has);
     /// Removes the key with its subkeys and values (within a transaction).
     DWORD DeleteKey(KeyId id);
+    /// Removes the key's values and subkeys and keeps the key (within a transaction).
+    DWORD EmptyKey(KeyId id);
 
     DWORD GetValue(KeyId key, const std::string& name, RegValue& value);
     DWORD SetValue(KeyId key, const std::string& name, const RegValue& value);

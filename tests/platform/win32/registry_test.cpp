@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -109,12 +110,12 @@ TEST_F(Registry, QuerySizesTypesAndReplacement)
               static_cast<LONG>(ERROR_MORE_DATA));
     EXPECT_EQ(size, 8u);
 
-    // A string written without its zero gets one.
+    // A string written without its zero is kept without it.
     ASSERT_EQ(RegSetValueExA(key, "raw", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>("%X%"), 3), kOk);
     size = 0;
     ASSERT_EQ(RegQueryValueExA(key, "raw", nullptr, &type, nullptr, &size), kOk);
     EXPECT_EQ(type, REG_EXPAND_SZ);
-    EXPECT_EQ(size, 4u);
+    EXPECT_EQ(size, 3u);
 
     ASSERT_EQ(SetDword(key, "Default", 0xFFFFD8F1u), kOk); // same name ignoring case: replaced
     DWORD value = 0;
@@ -195,6 +196,82 @@ TEST_F(Registry, HandlesAndAccessRights)
     // Writing straight under a root key.
     EXPECT_EQ(SetString(HKEY_CURRENT_USER, "top", "t"), kOk);
     EXPECT_EQ(GetString(HKEY_CURRENT_USER, "TOP"), "t");
+}
+
+LONG OpenRc(HKEY root, const char* path)
+{
+    HKEY key = 0;
+    const LONG rc = RegOpenKeyExA(root, path, 0, KEY_READ, &key);
+    if (rc == kOk) RegCloseKey(key);
+    return rc;
+}
+
+LONG CreateRc(HKEY root, const char* path)
+{
+    HKEY key = 0;
+    const LONG rc = RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr);
+    if (rc == kOk) RegCloseKey(key);
+    return rc;
+}
+
+DWORD SizeOf(HKEY key, const char* name)
+{
+    DWORD size = 99;
+    RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size);
+    return size;
+}
+
+// Where the layer follows what Windows programs rely on.
+TEST_F(Registry, BehavesAsWindowsProgramsExpect)
+{
+    HKEY tree = Create(HKEY_CURRENT_USER, "T\\A\\B");
+    RegCloseKey(tree);
+    tree = Create(HKEY_CURRENT_USER, "T");
+    SetString(tree, "v", "x");
+    HKEY readOnly = 0;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "T", 0, KEY_READ, &readOnly), kOk);
+    const auto bytes = [&](const char* name, const char* data, DWORD size) {
+        return RegSetValueExA(tree, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), size);
+    };
+    const std::string long255(255, 'k'), long256(256, 'k');
+    const struct {
+        const char* what;
+        std::function<LONG()> act;
+        LONG expected;
+    } cases[] = {
+        {"emptying a key keeps it", [&] { return RegDeleteTreeA(tree, nullptr); }, kOk},
+        {"  without its subkeys", [&] { return OpenRc(HKEY_CURRENT_USER, "T\\A"); }, 2},
+        {"  or its values", [&] { return static_cast<LONG>(SizeOf(tree, "v")); }, 0},
+        {"  and it takes new values", [&] { return SetString(tree, "w", "y"); }, kOk},
+        {"emptying with an empty name", [&] { return RegDeleteTreeA(tree, ""); }, kOk},
+        {"  leaves the handle usable", [&] { return OpenRc(HKEY_CURRENT_USER, "T"); }, kOk},
+        {"creating below a read-only handle", [&] { return CreateRc(readOnly, "Sub"); }, kOk},
+        {"HKCU\\Software", [] { return OpenRc(HKEY_CURRENT_USER, "Software"); }, kOk},
+        {"HKLM\\Software", [] { return OpenRc(HKEY_LOCAL_MACHINE, "Software"); }, kOk},
+        {"HKLM\\Software\\Classes", [] { return OpenRc(HKEY_LOCAL_MACHINE, "Software\\Classes"); }, kOk},
+        {"HKLM\\SYSTEM", [] { return OpenRc(HKEY_LOCAL_MACHINE, "SYSTEM"); }, kOk},
+        {"HKU\\.Default", [] { return OpenRc(HKEY_USERS, ".Default"); }, kOk},
+        {"HKCC\\Software", [] { return OpenRc(HKEY_CURRENT_CONFIG, "Software"); }, kOk},
+        {"HKLM\\Software cannot be deleted", [] { return RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software"); }, 5},
+        {"nor a root emptied", [] { return RegDeleteTreeA(HKEY_CLASSES_ROOT, nullptr); }, 5},
+        {"an empty string", [&] { return bytes("e", "", 0); }, kOk},
+        {"  has size 0", [&] { return static_cast<LONG>(SizeOf(tree, "e")); }, 0},
+        {"a string without its zero", [&] { return bytes("n", "abc", 3); }, kOk},
+        {"  keeps its 3 bytes", [&] { return static_cast<LONG>(SizeOf(tree, "n")); }, 3},
+        {"a string with its zero", [&] { return bytes("z", "abc", 4); }, kOk},
+        {"  keeps its 4 bytes", [&] { return static_cast<LONG>(SizeOf(tree, "z")); }, 4},
+        {"size of a missing value", [&] { return static_cast<LONG>(SizeOf(tree, "missing")); }, 0},
+        {"two trailing backslashes", [] { return OpenRc(HKEY_CURRENT_USER, "Software\\\\"); }, kOk},
+        {"three trailing backslashes", [] { return OpenRc(HKEY_CURRENT_USER, "Software\\\\\\"); }, 161},
+        {"a leading backslash under HKCR", [] { return CreateRc(HKEY_CLASSES_ROOT, "\\.x"); }, kOk},
+        {"  lands in the classes", [] { return OpenRc(HKEY_LOCAL_MACHINE, "Software\\Classes\\.X"); }, kOk},
+        {"a leading backslash elsewhere", [] { return OpenRc(HKEY_CURRENT_USER, "\\Software"); }, 161},
+        {"a 255-character key name", [&] { return CreateRc(readOnly, long255.c_str()); }, kOk},
+        {"a 256-character key name", [&] { return CreateRc(readOnly, long256.c_str()); }, 87},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.act(), c.expected) << c.what;
+    RegCloseKey(readOnly);
+    RegCloseKey(tree);
 }
 
 void WriteMany(const std::string& tag, int threads, int perThread, std::atomic<int>& failures)
