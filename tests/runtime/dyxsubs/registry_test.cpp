@@ -2,10 +2,20 @@
 
 #include "support/TempPrefix.h"
 #include "win32/registry.h"
+#include "win32/registry_store.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <atomic>
+#include <csignal>
+#include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
+#include <vector>
 
 using namespace vantrel;
 using vantrel_test::TempPrefix;
@@ -95,6 +105,163 @@ TEST(Registry, AllFileObjectMenu)
     EXPECT_EQ(GetRegistryValue(HKEY_CLASSES_ROOT, "AllFilesystemObjects\\Shell", ""), "keep");
     EXPECT_EQ(GetRegistryValue(HKEY_CLASSES_ROOT, shell + "a", ""), "");
     EXPECT_FALSE(WriteRegistryValue(HKEY_CLASSES_ROOT, shell + "a", "", "", false));
+}
+
+// Each thread writes and at once reads back its own values; returns how many
+// went wrong.
+int WriteAndReadBack(const std::string& tag, int threads, int perThread)
+{
+    std::atomic<int> failures{0};
+    std::vector<std::thread> pool;
+    for (int t = 0; t < threads; ++t)
+        pool.emplace_back([&, t] {
+            for (int i = 0; i < perThread; ++i) {
+                const std::string name = tag + "-" + std::to_string(t) + "-" + std::to_string(i);
+                if (!WriteRegistryValue(HKEY_CURRENT_USER, "Software\\Stress", name, "v:" + name, true) ||
+                    GetRegistryValue(HKEY_CURRENT_USER, "Software\\Stress", name) != "v:" + name)
+                    ++failures;
+            }
+        });
+    for (auto& th : pool) th.join();
+    return failures.load();
+}
+
+TEST(RegistryReliability, TwoProcessesOfEightThreadsLoseAndMixNothing)
+{
+    TempPrefix env;
+    constexpr int kThreads = 8, kPerThread = 1000;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(WriteAndReadBack("child", kThreads, kPerThread) == 0 ? 0 : 1);
+    EXPECT_EQ(WriteAndReadBack("parent", kThreads, kPerThread), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    int found = 0;
+    for (const std::string tag : {"parent", "child"})
+        for (int t = 0; t < kThreads; ++t)
+            for (int i = 0; i < kPerThread; ++i) {
+                const std::string name = tag + "-" + std::to_string(t) + "-" + std::to_string(i);
+                found += GetRegistryValue(HKEY_CURRENT_USER, "Software\\Stress", name) == "v:" + name ? 1 : 0;
+            }
+    EXPECT_EQ(found, 2 * kThreads * kPerThread);
+}
+
+std::string Pragma(const std::string& dbPath, const char* sql)
+{
+    sqlite3* db = nullptr;
+    std::string out;
+    if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK)
+        sqlite3_exec(
+            db, sql,
+            [](void* text, int, char** cols, char**) {
+                *static_cast<std::string*>(text) += cols[0] ? cols[0] : "";
+                return 0;
+            },
+            &out, nullptr);
+    sqlite3_close(db);
+    return out;
+}
+
+TEST(RegistryReliability, AWriterKilledMidWriteLeavesTheStoreWhole)
+{
+    TempPrefix env;
+    int acks[2];
+    ASSERT_EQ(pipe(acks), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(acks[0]);
+        for (int32_t i = 0;; ++i) {
+            const std::string key = "Software\\Crash\\K" + std::to_string(i % 50);
+            if (!WriteRegistryValue(HKEY_CURRENT_USER, key, "v" + std::to_string(i), std::string(i % 3000, 'x'), true))
+                _exit(1);
+            if (write(acks[1], &i, sizeof i) != sizeof i) _exit(2);
+        }
+    }
+    close(acks[1]);
+    int32_t last = -1, i = 0;
+    while (last < 500 && read(acks[0], &i, sizeof i) == sizeof i) last = i;
+    kill(child, SIGKILL);
+    while (read(acks[0], &i, sizeof i) == sizeof i) last = i;
+    close(acks[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself";
+
+    const std::string db = env.prefix() + "/registry.db";
+    EXPECT_EQ(Pragma(db, "PRAGMA integrity_check"), "ok");
+    EXPECT_EQ(Pragma(db, "PRAGMA foreign_key_check"), "");
+    int readable = 0;
+    for (int32_t n = 0; n <= last; ++n)
+        readable += GetRegistryValue(HKEY_CURRENT_USER, "Software\\Crash\\K" + std::to_string(n % 50),
+                                     "v" + std::to_string(n)) == std::string(n % 3000, 'x');
+    EXPECT_EQ(readable, last + 1);
+    EXPECT_TRUE(WriteRegistryValue(HKEY_CURRENT_USER, "Software\\Crash", "after", "x", false));
+}
+
+// The answers of every routine, in one text, from a thread of their own (so
+// from a connection of their own).
+std::string EveryRoutine(const std::string& key)
+{
+    std::string out;
+    std::thread([&] {
+        const std::function<std::string()> calls[] = {
+            [&] { return GetRegistryValue(HKEY_CURRENT_USER, key, "v"); },
+            [&] { return Str(GetRegistryValueInt(HKEY_CURRENT_USER, key, "i")); },
+            [&] { return Str(WriteRegistryValue(HKEY_CURRENT_USER, key, "v", "new", true)); },
+            [&] { return Str(WriteRegistryValueInt(HKEY_CURRENT_USER, key, "i", 2, false)); },
+            [&] { return Str(DeleteRegistryKey(HKEY_CURRENT_USER, key)); },
+        };
+        for (const auto& call : calls) out += call() + ";";
+        CreateAllFileObjectMenu("M", "C");
+    }).join();
+    return out;
+}
+
+void Populate()
+{
+    std::thread([] {
+        WriteRegistryValue(HKEY_CURRENT_USER, "Software\\B", "v", "old", true);
+        WriteRegistryValueInt(HKEY_CURRENT_USER, "Software\\B", "i", 1, true);
+    }).join();
+}
+
+TEST(RegistryReliability, AStoreThatIsNoDatabaseFailsEveryRoutine)
+{
+    TempPrefix env;
+    const std::string db = env.prefix() + "/registry.db";
+    const std::string junk(20000, 'j');
+    std::ofstream(db, std::ios::binary) << junk;
+    EXPECT_EQ(EveryRoutine("Software\\B"), ";-9999;false;false;false;");
+    std::ifstream in(db, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), junk);
+}
+
+TEST(RegistryReliability, AReadOnlyStoreIsReadButNotWritten)
+{
+    if (geteuid() == 0) GTEST_SKIP() << "root writes read-only files; the unprivileged run checks this";
+    TempPrefix env;
+    Populate();
+    const std::string db = env.prefix() + "/registry.db";
+    ASSERT_EQ(chmod(db.c_str(), 0444), 0);
+    EXPECT_EQ(EveryRoutine("Software\\B"), "old;1;false;false;false;");
+    EXPECT_EQ(EveryRoutine("Software\\Missing"), ";-9999;false;false;true;");
+}
+
+TEST(RegistryReliability, AStoreLockedByAnotherWriterFailsWritesInBoundedTime)
+{
+    TempPrefix env;
+    Populate();
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open((env.prefix() + "/registry.db").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    win32::detail::SetRegistryBusyTimeout(200);
+    EXPECT_EQ(EveryRoutine("Software\\B"), "old;1;false;false;false;");
+    win32::detail::SetRegistryBusyTimeout(0);
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(EveryRoutine("Software\\B"), "old;1;true;true;true;");
 }
 
 } // namespace
