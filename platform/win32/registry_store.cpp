@@ -3,7 +3,8 @@
 #include "win32/paths.h"
 
 #include <sqlite3.h>
-#include <unistd.h>
+#include <pthread.h>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -22,7 +23,6 @@ constexpr KeyId kUsers = 3;
 constexpr KeyId kCurrentConfig = 4;
 
 enum Slot {
-    kFindChild,
     kInsertKey,
     kKeyExists,
     kHasSubKeys,
@@ -73,6 +73,14 @@ const char* const kSchema =
 // Each thread owns its connection; a child process made by fork never
 // touches its parent's.
 thread_local std::unique_ptr<RegistryDb> tConnection;
+
+// Counts the forks this process came through, so that a connection can tell
+// it was inherited without asking the kernel for the process id on every call.
+std::atomic<unsigned> gForkGeneration{0};
+const bool kForkCounted = [] {
+    pthread_atfork(nullptr, nullptr, [] { gForkGeneration.fetch_add(1); });
+    return true;
+}();
 
 void BindText(sqlite3_stmt* st, int index, const std::string& s)
 {
@@ -131,7 +139,7 @@ DWORD RegistryDb::Open(const std::string& dbPath, RegistryDb*& db)
 {
     db = nullptr;
     RegistryDb* current = tConnection.get();
-    if (current && current->pid_ != static_cast<long>(getpid())) {
+    if (current && current->forkGeneration_ != gForkGeneration.load(std::memory_order_relaxed)) {
         // Inherited through fork: closing it here could disturb the parent's locks.
         (void)tConnection.release();
         current = nullptr;
@@ -151,13 +159,15 @@ DWORD RegistryDb::Open(const std::string& dbPath, RegistryDb*& db)
 RegistryDb::~RegistryDb()
 {
     for (sqlite3_stmt* st : stmts_) sqlite3_finalize(st);
+    for (sqlite3_stmt* st : pathStmts_) sqlite3_finalize(st);
     if (db_) sqlite3_close(db_);
 }
 
 DWORD RegistryDb::Connect(const std::string& dbPath)
 {
     path_ = dbPath;
-    pid_ = static_cast<long>(getpid());
+    (void)kForkCounted;
+    forkGeneration_ = gForkGeneration.load();
     stmts_.assign(kSlotCount, nullptr);
     const int rc = sqlite3_open_v2(dbPath.c_str(), &db_,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -273,26 +283,53 @@ DWORD RegistryDb::RootKey(HKEY root, KeyId& id)
     }
 }
 
+sqlite3_stmt* RegistryDb::PathStatement(size_t levels)
+{
+    sqlite3_stmt*& st = pathStmts_[levels - 1];
+    if (st) return st;
+    // SELECT k1.id, k2.id, ... FROM keys k1 LEFT JOIN keys k2 ON k2.parent = k1.id
+    // AND k2.fold = ?3 ... WHERE k1.parent = ?1 AND k1.fold = ?2
+    std::string columns = "k1.id", joins;
+    for (size_t i = 2; i <= levels; ++i) {
+        const std::string k = "k" + std::to_string(i);
+        columns += ", " + k + ".id";
+        joins += " LEFT JOIN keys " + k + " ON " + k + ".parent = k" + std::to_string(i - 1) + ".id AND " + k +
+                 ".fold = ?" + std::to_string(i + 1);
+    }
+    const std::string sql = "SELECT " + columns + " FROM keys k1" + joins + " WHERE k1.parent = ?1 AND k1.fold = ?2";
+    if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        st = nullptr;
+    }
+    return st;
+}
+
 DWORD RegistryDb::FindKey(KeyId parent, const std::vector<std::string>& parts, KeyId& id)
 {
-    sqlite3_stmt* st = Prepare(kFindChild, "SELECT id FROM keys WHERE parent = ?1 AND fold = ?2");
-    if (!st) return Fail(sqlite3_errcode(db_));
     if (parts.empty()) {
         id = parent;
         return CheckKey(parent);
     }
+    // Several levels in one statement, so in one read transaction: each
+    // transaction costs a round of locks.
     KeyId current = parent;
-    for (const std::string& part : parts) {
+    for (size_t done = 0; done < parts.size();) {
+        const size_t levels = std::min(kLevelsPerStatement, parts.size() - done);
+        sqlite3_stmt* st = PathStatement(levels);
+        if (!st) return Fail(sqlite3_errcode(db_));
         StmtGuard guard{st};
         sqlite3_bind_int64(st, 1, current);
-        BindText(st, 2, FoldCase(part));
+        for (size_t i = 0; i < levels; ++i) BindText(st, static_cast<int>(i + 2), FoldCase(parts[done + i]));
         const int rc = sqlite3_step(st);
-        if (rc == SQLITE_DONE) {
-            // A key deleted under an open handle reports that, not a missing subkey.
-            return current == parent && CheckKey(parent) != ERROR_SUCCESS ? ERROR_KEY_DELETED : ERROR_FILE_NOT_FOUND;
-        }
+        // A key deleted under an open handle reports that, not a missing subkey.
+        if (rc == SQLITE_DONE)
+            return done == 0 && CheckKey(parent) != ERROR_SUCCESS ? ERROR_KEY_DELETED : ERROR_FILE_NOT_FOUND;
         if (rc != SQLITE_ROW) return Fail(rc);
-        current = sqlite3_column_int64(st, 0);
+        for (size_t i = 0; i < levels; ++i) {
+            if (sqlite3_column_type(st, static_cast<int>(i)) == SQLITE_NULL) return ERROR_FILE_NOT_FOUND;
+            current = sqlite3_column_int64(st, static_cast<int>(i));
+        }
+        done += levels;
     }
     id = current;
     return ERROR_SUCCESS;

@@ -5,6 +5,7 @@
 
 #include "win32/types.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -78,12 +79,16 @@ private:
     DWORD MakeSchema();
     DWORD Exec(const char* sql);
     sqlite3_stmt* Prepare(int slot, const char* sql);
+    /// The statement that follows `levels` levels of a key path (1 to kLevelsPerStatement).
+    sqlite3_stmt* PathStatement(size_t levels);
     DWORD Fail(int rc) const;
 
     sqlite3* db_ = nullptr;
     std::string path_;
-    long pid_ = 0;
+    unsigned forkGeneration_ = 0;
     std::vector<sqlite3_stmt*> stmts_;
+    static constexpr size_t kLevelsPerStatement = 8;
+    std::array<sqlite3_stmt*, kLevelsPerStatement> pathStmts_{};
 };
 
 /// Runs a write transaction on the thread's connection; rolls back unless committed.
