@@ -120,6 +120,7 @@ int32_t TRegistry::ReadInteger(const std::string& name) const
 
 void TRegistry::Write(const std::string& name, DWORD type, const std::string& data)
 {
+    if (data.size() > UINT32_MAX) throw ERegistryException("The registry value '" + name + "' is too large");
     lastError_ = RegSetValueExA(current_, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
                                 static_cast<DWORD>(data.size()));
     if (lastError_ != static_cast<LONG>(ERROR_SUCCESS))

@@ -84,7 +84,7 @@ const bool kForkCounted = [] {
 
 void BindText(sqlite3_stmt* st, int index, const std::string& s)
 {
-    sqlite3_bind_blob(st, index, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_blob64(st, index, s.data(), s.size(), SQLITE_TRANSIENT);
 }
 
 // Resets the statement on every way out so that it holds no lock.

@@ -3,7 +3,7 @@
 // named on the command line and loads it back, then shows the about dialog
 // modally and closes it from code, and sends a text to a window of its own.
 // With "no-display" after the file name it expects the dialog to refuse with
-// an error instead.
+// an error instead. On the way it writes and reads a registry value.
 #include "uAbout.h"
 #include "uDyxSubs.h"
 #include "uMultiLanguage.h"
@@ -35,6 +35,15 @@ int RoundTripTable(const char* file)
         }
     }
     return loaded.GetMsgItem(7).empty() ? 6 : 0;
+}
+
+// The registry routines with the root keys as a host names them.
+int RegistryRoundTrip()
+{
+    using namespace vantrel;
+    const bool ok = WriteRegistryValueInt(HKEY_CURRENT_USER, "Software\\Host", "Runs", 1, true) &&
+                    GetRegistryValueInt(vantrel::HKEY_CURRENT_USER, "Software\\Host", "Runs") == 1;
+    return ok ? 0 : 12;
 }
 
 int ShowAboutDialog(bool displayExpected)
@@ -72,5 +81,6 @@ int main(int argc, char** argv)
     const bool displayExpected = argc == 2 || std::strcmp(argv[2], "no-display") != 0;
     if (const int failed = RoundTripTable(argv[1])) return failed;
     if (const int failed = SendToOwnWindow()) return failed;
+    if (const int failed = RegistryRoundTrip()) return failed;
     return ShowAboutDialog(displayExpected);
 }

@@ -234,6 +234,8 @@ TEST_F(Registry, BehavesAsWindowsProgramsExpect)
         return RegSetValueExA(tree, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), size);
     };
     const std::string long255(255, 'k'), long256(256, 'k');
+    std::string deep = "D";
+    for (char level = 'a'; level <= 't'; ++level) deep += std::string("\\") + level;
     const struct {
         const char* what;
         std::function<LONG()> act;
@@ -268,6 +270,12 @@ TEST_F(Registry, BehavesAsWindowsProgramsExpect)
         {"a leading backslash elsewhere", [] { return OpenRc(HKEY_CURRENT_USER, "\\Software"); }, 161},
         {"a 255-character key name", [&] { return CreateRc(readOnly, long255.c_str()); }, kOk},
         {"a 256-character key name", [&] { return CreateRc(readOnly, long256.c_str()); }, 87},
+        {"a path of 21 levels", [&] { return CreateRc(HKEY_CURRENT_USER, deep.c_str()); }, kOk},
+        {"  opened whole", [&] { return OpenRc(HKEY_CURRENT_USER, ("d" + deep.substr(1)).c_str()); }, kOk},
+        {"  opened to level 8", [&] { return OpenRc(HKEY_CURRENT_USER, deep.substr(0, 15).c_str()); }, kOk},
+        {"  opened to level 9", [&] { return OpenRc(HKEY_CURRENT_USER, deep.substr(0, 17).c_str()); }, kOk},
+        {"  level 9 missing", [&] { return OpenRc(HKEY_CURRENT_USER, (deep.substr(0, 16) + "x").c_str()); }, 2},
+        {"  level 12 missing", [&] { return OpenRc(HKEY_CURRENT_USER, (deep.substr(0, 22) + "x").c_str()); }, 2},
     };
     for (const auto& c : cases) EXPECT_EQ(c.act(), c.expected) << c.what;
     RegCloseKey(readOnly);
