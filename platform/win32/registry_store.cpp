@@ -42,6 +42,7 @@ enum Slot {
 // store is brought up to date on its next use.
 constexpr int kSchemaVersion = 1;
 
+// Completed by the version number and the commit.
 const char* const kSchema =
     "BEGIN IMMEDIATE;"
     "CREATE TABLE IF NOT EXISTS keys("
@@ -67,8 +68,7 @@ const char* const kSchema =
     " (4, CAST('Software' AS BLOB), CAST('SOFTWARE' AS BLOB));"
     "INSERT OR IGNORE INTO keys(parent, name, fold)"
     " SELECT id, CAST('Classes' AS BLOB), CAST('CLASSES' AS BLOB) FROM keys WHERE parent = 1 AND fold = CAST('SOFTWARE' AS BLOB);"
-    "PRAGMA user_version = 1;"
-    "COMMIT;";
+    "PRAGMA user_version = ";
 
 // Each thread owns its connection; a child process made by fork never
 // touches its parent's.
@@ -101,7 +101,10 @@ struct StmtGuard {
 
 } // namespace
 
-void SetRegistryBusyTimeout(int milliseconds) { gBusyTimeoutMs.store(milliseconds > 0 ? milliseconds : kDefaultBusyTimeoutMs); }
+void SetRegistryBusyTimeout(int milliseconds)
+{
+    gBusyTimeoutMs.store(milliseconds > 0 ? milliseconds : kDefaultBusyTimeoutMs);
+}
 
 std::string RegistryDatabasePathIn(const std::string& prefixDir) { return prefixDir + "/registry.db"; }
 
@@ -196,7 +199,8 @@ DWORD RegistryDb::MakeSchema()
     const int rc = sqlite3_finalize(st);
     if (version < 0) return Fail(rc != SQLITE_OK ? rc : SQLITE_ERROR);
     if (version >= kSchemaVersion) return ERROR_SUCCESS;
-    const DWORD err = Exec(kSchema);
+    const std::string schema = kSchema + std::to_string(kSchemaVersion) + ";COMMIT;";
+    const DWORD err = Exec(schema.c_str());
     if (err != ERROR_SUCCESS && !sqlite3_get_autocommit(db_)) Exec("ROLLBACK");
     return err;
 }

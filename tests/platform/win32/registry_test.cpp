@@ -1,6 +1,7 @@
 #include "win32/registry.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <atomic>
@@ -280,6 +281,22 @@ TEST_F(Registry, BehavesAsWindowsProgramsExpect)
     for (const auto& c : cases) EXPECT_EQ(c.act(), c.expected) << c.what;
     RegCloseKey(readOnly);
     RegCloseKey(tree);
+}
+
+TEST_F(Registry, AnOlderStoreGetsTheStandardKeys)
+{
+    RegCloseKey(Create(HKEY_CURRENT_USER, "Made"));
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir_ + "/registry.db").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "DELETE FROM keys WHERE fold = CAST('.DEFAULT' AS BLOB); PRAGMA user_version = 0;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    // A thread of its own opens a connection of its own.
+    std::thread([] {
+        EXPECT_EQ(OpenRc(HKEY_USERS, ".Default"), kOk);
+        EXPECT_EQ(OpenRc(HKEY_CURRENT_USER, "Made"), kOk);
+    }).join();
 }
 
 void WriteMany(const std::string& tag, int threads, int perThread, std::atomic<int>& failures)
