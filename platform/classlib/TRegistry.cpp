@@ -8,6 +8,19 @@ namespace vantrel {
 
 using namespace win32;
 
+namespace {
+
+// A name holding a zero byte would reach the layer cut short there, naming
+// another key or value than the caller's (a deletion would take the wrong key).
+bool Whole(const std::string& name, LONG& error)
+{
+    if (name.find('\0') == std::string::npos) return true;
+    error = static_cast<LONG>(ERROR_INVALID_PARAMETER);
+    return false;
+}
+
+} // namespace
+
 TRegistry::~TRegistry() { CloseKey(); }
 
 void TRegistry::SetRootKey(HKEY root)
@@ -34,6 +47,7 @@ std::string TRegistry::FullPath(const std::string& key, bool& relative) const
 
 bool TRegistry::OpenKey(const std::string& key, bool canCreate)
 {
+    if (!Whole(key, lastError_)) return false;
     bool relative = false;
     const std::string path = FullPath(key, relative);
     const std::string sub = !key.empty() && key[0] == '\\' ? key.substr(1) : key;
@@ -55,6 +69,7 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate)
 
 bool TRegistry::DeleteKey(const std::string& key)
 {
+    if (!Whole(key, lastError_)) return false;
     bool relative = false;
     FullPath(key, relative);
     const std::string sub = !key.empty() && key[0] == '\\' ? key.substr(1) : key;
@@ -68,7 +83,7 @@ bool TRegistry::Query(const std::string& name, DWORD& type, std::string& data) c
     // Most values fit the first buffer; a larger one, or one that grows
     // between two reads, is asked for again with the size reported.
     DWORD size = 256;
-    for (int attempt = 0; attempt < 8; ++attempt) {
+    for (int attempt = 0; attempt < 8 && Whole(name, lastError_); ++attempt) {
         data.resize(size);
         lastError_ = RegQueryValueExA(current_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
                                       &size);
@@ -84,12 +99,13 @@ bool TRegistry::Query(const std::string& name, DWORD& type, std::string& data) c
 bool TRegistry::ValueExists(const std::string& name) const
 {
     DWORD type = 0;
-    return RegQueryValueExA(current_, name.c_str(), nullptr, &type, nullptr, nullptr) ==
+    return Whole(name, lastError_) && RegQueryValueExA(current_, name.c_str(), nullptr, &type, nullptr, nullptr) ==
            static_cast<LONG>(ERROR_SUCCESS);
 }
 
 bool TRegistry::DeleteValue(const std::string& name)
 {
+    if (!Whole(name, lastError_)) return false;
     lastError_ = RegDeleteValueA(current_, name.c_str());
     return lastError_ == static_cast<LONG>(ERROR_SUCCESS);
 }
@@ -121,6 +137,7 @@ int32_t TRegistry::ReadInteger(const std::string& name) const
 void TRegistry::Write(const std::string& name, DWORD type, const std::string& data)
 {
     if (data.size() > UINT32_MAX) throw ERegistryException("The registry value '" + name + "' is too large");
+    if (!Whole(name, lastError_)) throw ERegistryException("The registry value name holds a zero byte");
     lastError_ = RegSetValueExA(current_, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
                                 static_cast<DWORD>(data.size()));
     if (lastError_ != static_cast<LONG>(ERROR_SUCCESS))

@@ -220,7 +220,7 @@ DWORD DeleteKeyBelow(HKEY key, const char* subKey, Deletion what)
         if ((err = db->HasSubKeys(id, has)) != ERROR_SUCCESS) return err;
         if (has) return ERROR_ACCESS_DENIED;
     }
-    err = what == Deletion::kContents ? db->EmptyKey(id) : db->DeleteKey(id);
+    err = db->DeleteTree(id, what == Deletion::kContents);
     return err != ERROR_SUCCESS ? err : tx.Commit();
 }
 

@@ -26,8 +26,8 @@ enum Slot {
     kInsertKey,
     kKeyExists,
     kHasSubKeys,
-    kDeleteTree,
-    kDeleteSubKeys,
+    kListTree,
+    kDeleteKey,
     kDeleteValues,
     kGetValue,
     kSetValue,
@@ -42,6 +42,10 @@ enum Slot {
 // store is brought up to date on its next use.
 constexpr int kSchemaVersion = 1;
 
+#define VALUE_COLUMNS \
+    "key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE," \
+    " name BLOB NOT NULL, fold BLOB NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(key, fold)"
+
 // Completed by the version number and the commit.
 const char* const kSchema =
     "BEGIN IMMEDIATE;"
@@ -50,10 +54,14 @@ const char* const kSchema =
     " parent INTEGER REFERENCES keys(id) ON DELETE CASCADE,"
     " name BLOB NOT NULL, fold BLOB NOT NULL);"
     "CREATE UNIQUE INDEX IF NOT EXISTS keys_by_parent ON keys(parent, fold);"
-    "CREATE TABLE IF NOT EXISTS vals("
-    " key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE,"
-    " name BLOB NOT NULL, fold BLOB NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL,"
-    " PRIMARY KEY(key, fold)) WITHOUT ROWID;"
+    // Values live in a table with row ids: a lookup compares only the index's
+    // short entries, never another value's data (an older store kept them
+    // in the index itself, so a large value slowed every lookup near it).
+    "CREATE TABLE IF NOT EXISTS vals(" VALUE_COLUMNS ");"
+    "CREATE TABLE vals_rows(" VALUE_COLUMNS ");"
+    "INSERT INTO vals_rows SELECT key, name, fold, type, data FROM vals;"
+    "DROP TABLE vals;"
+    "ALTER TABLE vals_rows RENAME TO vals;"
     "INSERT OR IGNORE INTO keys(id, parent, name, fold) VALUES"
     " (1, NULL, CAST('HKEY_LOCAL_MACHINE' AS BLOB), CAST('HKEY_LOCAL_MACHINE' AS BLOB)),"
     " (2, NULL, CAST('HKEY_CURRENT_USER' AS BLOB), CAST('HKEY_CURRENT_USER' AS BLOB)),"
@@ -69,6 +77,7 @@ const char* const kSchema =
     "INSERT OR IGNORE INTO keys(parent, name, fold)"
     " SELECT id, CAST('Classes' AS BLOB), CAST('CLASSES' AS BLOB) FROM keys WHERE parent = 1 AND fold = CAST('SOFTWARE' AS BLOB);"
     "PRAGMA user_version = ";
+#undef VALUE_COLUMNS
 
 // Each thread owns its connection; a child process made by fork never
 // touches its parent's.
@@ -394,35 +403,30 @@ DWORD RegistryDb::HasSubKeys(KeyId id, bool& has)
     return ERROR_SUCCESS;
 }
 
-DWORD RegistryDb::DeleteKey(KeyId id)
+DWORD RegistryDb::DeleteTree(KeyId id, bool keepKey)
 {
-    sqlite3_stmt* st = Prepare(kDeleteTree,
-                               "DELETE FROM keys WHERE id IN ("
-                               " WITH RECURSIVE sub(id) AS ("
-                               "  SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id)"
-                               " SELECT id FROM sub)");
-    if (!st) return Fail(sqlite3_errcode(db_));
-    StmtGuard guard{st};
-    sqlite3_bind_int64(st, 1, id);
-    const int rc = sqlite3_step(st);
-    if (rc != SQLITE_DONE) return Fail(rc);
-    return sqlite3_changes(db_) > 0 ? ERROR_SUCCESS : ERROR_KEY_DELETED;
-}
-
-DWORD RegistryDb::EmptyKey(KeyId id)
-{
-    DWORD err = CheckKey(id);
-    if (err != ERROR_SUCCESS) return err;
-    for (auto [slot, sql] : {std::pair{kDeleteSubKeys, "DELETE FROM keys WHERE id IN ("
-                                                       " WITH RECURSIVE sub(id) AS ("
-                                                       "  SELECT id FROM keys WHERE parent = ?1 UNION ALL"
-                                                       "  SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id)"
-                                                       " SELECT id FROM sub)"},
-                             std::pair{kDeleteValues, "DELETE FROM vals WHERE key = ?1"}}) {
-        sqlite3_stmt* st = Prepare(slot, sql);
-        if (!st) return Fail(sqlite3_errcode(db_));
+    sqlite3_stmt* list = Prepare(kListTree, "WITH RECURSIVE sub(id) AS ("
+                                            " SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id)"
+                                            " SELECT id FROM sub ORDER BY id DESC");
+    sqlite3_stmt* drop = Prepare(kDeleteKey, "DELETE FROM keys WHERE id = ?1");
+    sqlite3_stmt* values = Prepare(kDeleteValues, "DELETE FROM vals WHERE key = ?1");
+    if (!list || !drop || !values) return Fail(sqlite3_errcode(db_));
+    std::vector<KeyId> tree;
+    {
+        StmtGuard guard{list};
+        sqlite3_bind_int64(list, 1, id);
+        int rc;
+        while ((rc = sqlite3_step(list)) == SQLITE_ROW) tree.push_back(sqlite3_column_int64(list, 0));
+        if (rc != SQLITE_DONE) return Fail(rc);
+    }
+    if (tree.empty()) return ERROR_KEY_DELETED;
+    // A key is younger than its parent, so a larger id never lies above a
+    // smaller one: deleting from the largest, each key goes without
+    // subkeys, and no deletion cascades down a deep tree.
+    for (KeyId key : tree) {
+        sqlite3_stmt* st = keepKey && key == id ? values : drop;
         StmtGuard guard{st};
-        sqlite3_bind_int64(st, 1, id);
+        sqlite3_bind_int64(st, 1, key);
         const int rc = sqlite3_step(st);
         if (rc != SQLITE_DONE) return Fail(rc);
     }

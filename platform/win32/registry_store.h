@@ -64,10 +64,9 @@ public:
     /// ERROR_SUCCESS when the key still exists, ERROR_KEY_DELETED otherwise.
     DWORD CheckKey(KeyId id);
     DWORD HasSubKeys(KeyId id, bool& has);
-    /// Removes the key with its subkeys and values (within a transaction).
-    DWORD DeleteKey(KeyId id);
-    /// Removes the key's values and subkeys and keeps the key (within a transaction).
-    DWORD EmptyKey(KeyId id);
+    /// Removes the key's subkeys and values, and the key itself unless
+    /// keepKey (within a transaction).
+    DWORD DeleteTree(KeyId id, bool keepKey);
 
     DWORD GetValue(KeyId key, const std::string& name, RegValue& value);
     DWORD SetValue(KeyId key, const std::string& name, const RegValue& value);
