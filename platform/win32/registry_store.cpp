@@ -13,8 +13,7 @@
 namespace win32::detail {
 namespace {
 
-constexpr int kDefaultBusyTimeoutMs = 30000;
-std::atomic<int> gBusyTimeoutMs{kDefaultBusyTimeoutMs};
+constexpr int kBusyTimeoutMs = 30000;
 constexpr size_t kMaxKeyNameLength = 255;
 
 constexpr KeyId kLocalMachine = 1;
@@ -110,11 +109,6 @@ struct StmtGuard {
 
 } // namespace
 
-void SetRegistryBusyTimeout(int milliseconds)
-{
-    gBusyTimeoutMs.store(milliseconds > 0 ? milliseconds : kDefaultBusyTimeoutMs);
-}
-
 std::string RegistryDatabasePathIn(const std::string& prefixDir) { return prefixDir + "/registry.db"; }
 
 std::string RegistryDatabasePath() { return RegistryDatabasePathIn(PrefixDir()); }
@@ -185,12 +179,11 @@ DWORD RegistryDb::Connect(const std::string& dbPath)
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) return db_ ? Fail(rc) : ERROR_NOT_ENOUGH_MEMORY;
     sqlite3_extended_result_codes(db_, 1);
-    const int timeoutMs = gBusyTimeoutMs.load();
-    sqlite3_busy_timeout(db_, timeoutMs);
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     // While another connection turns a new database to WAL or recovers it,
     // SQLite reports busy without waiting; those moments are short.
     DWORD err = ERROR_BUSY;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
     while (err == ERROR_BUSY && std::chrono::steady_clock::now() < deadline) {
         err = Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
         if (err == ERROR_SUCCESS) err = MakeSchema();
@@ -252,7 +245,7 @@ DWORD RegistryDb::Begin()
 {
     sqlite3_stmt* st = Prepare(kBegin, "BEGIN IMMEDIATE");
     if (!st) return Fail(sqlite3_errcode(db_));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(gBusyTimeoutMs.load());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
     while (true) {
         const int rc = sqlite3_step(st);
         sqlite3_reset(st);

@@ -27,10 +27,6 @@ std::string RegistryDatabasePath();
 /// Host path of the registry database of the prefix folder prefixDir.
 std::string RegistryDatabasePathIn(const std::string& prefixDir);
 
-/// How long a call waits for another process's write before it fails: 30 s,
-/// or the given time for connections opened afterwards (0 restores 30 s).
-void SetRegistryBusyTimeout(int milliseconds);
-
 /// Splits a key path at its backslashes. A null or empty path gives no
 /// parts; one or two trailing backslashes are allowed. Returns ERROR_BAD_PATHNAME for
 /// an empty level and ERROR_INVALID_PARAMETER for a level over 255 bytes.

@@ -37,15 +37,6 @@ int RoundTripTable(const char* file)
     return loaded.GetMsgItem(7).empty() ? 6 : 0;
 }
 
-// The registry routines with the root keys as a host names them.
-int RegistryRoundTrip()
-{
-    using namespace vantrel;
-    const bool ok = WriteRegistryValueInt(HKEY_CURRENT_USER, "Software\\Host", "Runs", 1, true) &&
-                    GetRegistryValueInt(vantrel::HKEY_CURRENT_USER, "Software\\Host", "Runs") == 1;
-    return ok ? 0 : 12;
-}
-
 int ShowAboutDialog(bool displayExpected)
 {
     if (vantrel::frmAbout != nullptr || !vantrel::strUserName.empty()) return 7;
@@ -81,6 +72,8 @@ int main(int argc, char** argv)
     const bool displayExpected = argc == 2 || std::strcmp(argv[2], "no-display") != 0;
     if (const int failed = RoundTripTable(argv[1])) return failed;
     if (const int failed = SendToOwnWindow()) return failed;
-    if (const int failed = RegistryRoundTrip()) return failed;
+    using namespace vantrel; // the root keys as a host names them
+    WriteRegistryValueInt(HKEY_CURRENT_USER, "Software\\Host", "Runs", 1, true);
+    if (GetRegistryValueInt(vantrel::HKEY_CURRENT_USER, "Software\\Host", "Runs") != 1) return 13;
     return ShowAboutDialog(displayExpected);
 }

@@ -1,7 +1,5 @@
 #include "classlib/TRegistry.h"
 
-#include "win32/registry.h"
-
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <filesystem>
@@ -100,34 +98,6 @@ TEST_F(TRegistryTest, DeleteKeyTakesSubkeys)
     EXPECT_FALSE(reg.OpenKey("Software\\Del", false));
     EXPECT_TRUE(reg.OpenKey("Software", false));
     EXPECT_FALSE(reg.DeleteKey("Del"));
-}
-
-TEST_F(TRegistryTest, ReadOnlyObjectCreatesKeys)
-{
-    TRegistry reg(KEY_READ);
-    EXPECT_TRUE(reg.OpenKey("Software\\Made\\By\\Reader", true));
-    EXPECT_THROW(reg.WriteString("v", "x"), ERegistryException);
-    EXPECT_EQ(reg.LastError(), static_cast<LONG>(ERROR_ACCESS_DENIED));
-}
-
-TEST_F(TRegistryTest, StringsReadWithOrWithoutTheirZero)
-{
-    TRegistry reg;
-    ASSERT_TRUE(reg.OpenKey("Software\\Z", true));
-    const struct {
-        DWORD type;
-        std::string bytes;
-        std::string text;
-    } cases[] = {{REG_SZ, "abc", "abc"}, {REG_SZ, std::string("abc\0", 4), "abc"}, {REG_SZ, "", ""},
-                 {REG_EXPAND_SZ, "%PATH%", "%PATH%"}, {REG_SZ, std::string(300, 'l'), std::string(300, 'l')}};
-    for (const auto& c : cases) {
-        ASSERT_EQ(RegSetValueExA(reg.CurrentKey(), "v", 0, c.type, reinterpret_cast<const BYTE*>(c.bytes.data()),
-                                 static_cast<DWORD>(c.bytes.size())),
-                  static_cast<LONG>(ERROR_SUCCESS));
-        EXPECT_EQ(reg.ReadString("v"), c.text) << c.bytes.size();
-    }
-    EXPECT_FALSE(reg.DeleteKey("Missing"));
-    EXPECT_EQ(reg.LastError(), static_cast<LONG>(ERROR_FILE_NOT_FOUND));
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -199,103 +200,99 @@ TEST_F(Registry, HandlesAndAccessRights)
     EXPECT_EQ(GetString(HKEY_CURRENT_USER, "TOP"), "t");
 }
 
-LONG OpenRc(HKEY root, const char* path)
+// Opens, or creates, a key for reading and closes it again.
+LONG OpenRc(HKEY root, const std::string& path, bool create = false)
 {
     HKEY key = 0;
-    const LONG rc = RegOpenKeyExA(root, path, 0, KEY_READ, &key);
+    const LONG rc = create ? RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr)
+                           : RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key);
     if (rc == kOk) RegCloseKey(key);
     return rc;
 }
 
-LONG CreateRc(HKEY root, const char* path)
-{
-    HKEY key = 0;
-    const LONG rc = RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr);
-    if (rc == kOk) RegCloseKey(key);
-    return rc;
-}
+// The sum of results, taken in order.
+LONG Sum(std::initializer_list<LONG> results) { return std::accumulate(results.begin(), results.end(), LONG{0}); }
 
-DWORD SizeOf(HKEY key, const char* name)
+LONG SizeOf(HKEY key, const char* name)
 {
     DWORD size = 99;
     RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size);
-    return size;
+    return static_cast<LONG>(size);
 }
 
 // Where the layer follows what Windows programs rely on.
 TEST_F(Registry, BehavesAsWindowsProgramsExpect)
 {
-    HKEY tree = Create(HKEY_CURRENT_USER, "T\\A\\B");
-    RegCloseKey(tree);
-    tree = Create(HKEY_CURRENT_USER, "T");
+    RegCloseKey(Create(HKEY_CURRENT_USER, "T\\A\\B"));
+    HKEY tree = Create(HKEY_CURRENT_USER, "T"), readOnly = 0;
     SetString(tree, "v", "x");
-    HKEY readOnly = 0;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "T", 0, KEY_READ, &readOnly), kOk);
-    const auto bytes = [&](const char* name, const char* data, DWORD size) {
-        return RegSetValueExA(tree, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), size);
-    };
-    const std::string long255(255, 'k'), long256(256, 'k');
-    std::string deep = "D";
+    std::string deep = "D", deeper = "E";
     for (char level = 'a'; level <= 't'; ++level) deep += std::string("\\") + level;
+    for (int level = 0; level < 1100; ++level) deeper += "\\L";
     const struct {
         const char* what;
         std::function<LONG()> act;
         LONG expected;
     } cases[] = {
-        {"emptying a key keeps it", [&] { return RegDeleteTreeA(tree, nullptr); }, kOk},
+        {"emptying a key keeps it", [&] { return Sum({RegDeleteTreeA(tree, nullptr), OpenRc(HKEY_CURRENT_USER, "T")}); }, kOk},
         {"  without its subkeys", [&] { return OpenRc(HKEY_CURRENT_USER, "T\\A"); }, 2},
-        {"  or its values", [&] { return static_cast<LONG>(SizeOf(tree, "v")); }, 0},
+        {"  or its values", [&] { return SizeOf(tree, "v"); }, 0},
         {"  and it takes new values", [&] { return SetString(tree, "w", "y"); }, kOk},
-        {"emptying with an empty name", [&] { return RegDeleteTreeA(tree, ""); }, kOk},
-        {"  leaves the handle usable", [&] { return OpenRc(HKEY_CURRENT_USER, "T"); }, kOk},
-        {"creating below a read-only handle", [&] { return CreateRc(readOnly, "Sub"); }, kOk},
-        {"HKCU\\Software", [] { return OpenRc(HKEY_CURRENT_USER, "Software"); }, kOk},
-        {"HKLM\\Software", [] { return OpenRc(HKEY_LOCAL_MACHINE, "Software"); }, kOk},
-        {"HKLM\\Software\\Classes", [] { return OpenRc(HKEY_LOCAL_MACHINE, "Software\\Classes"); }, kOk},
-        {"HKLM\\SYSTEM", [] { return OpenRc(HKEY_LOCAL_MACHINE, "SYSTEM"); }, kOk},
-        {"HKU\\.Default", [] { return OpenRc(HKEY_USERS, ".Default"); }, kOk},
-        {"HKCC\\Software", [] { return OpenRc(HKEY_CURRENT_CONFIG, "Software"); }, kOk},
+        {"emptying with an empty name", [&] { return Sum({RegDeleteTreeA(tree, ""), SizeOf(tree, "w")}); }, kOk},
+        {"creating below a read-only handle", [&] { return OpenRc(readOnly, "Sub", true); }, kOk},
+        {"the standard keys", [] {
+             return Sum({OpenRc(HKEY_CURRENT_USER, "Software"), OpenRc(HKEY_LOCAL_MACHINE, "Software\\Classes"),
+                         OpenRc(HKEY_LOCAL_MACHINE, "SYSTEM"), OpenRc(HKEY_USERS, ".Default"),
+                         OpenRc(HKEY_CURRENT_CONFIG, "Software")}); }, kOk},
         {"HKLM\\Software cannot be deleted", [] { return RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software"); }, 5},
         {"nor a root emptied", [] { return RegDeleteTreeA(HKEY_CLASSES_ROOT, nullptr); }, 5},
-        {"an empty string", [&] { return bytes("e", "", 0); }, kOk},
-        {"  has size 0", [&] { return static_cast<LONG>(SizeOf(tree, "e")); }, 0},
-        {"a string without its zero", [&] { return bytes("n", "abc", 3); }, kOk},
-        {"  keeps its 3 bytes", [&] { return static_cast<LONG>(SizeOf(tree, "n")); }, 3},
-        {"a string with its zero", [&] { return bytes("z", "abc", 4); }, kOk},
-        {"  keeps its 4 bytes", [&] { return static_cast<LONG>(SizeOf(tree, "z")); }, 4},
-        {"size of a missing value", [&] { return static_cast<LONG>(SizeOf(tree, "missing")); }, 0},
+        {"an empty string has size 0", [&] { return Sum({RegSetValueExA(tree, "e", 0, REG_SZ, nullptr, 0), SizeOf(tree, "e")}); }, 0},
+        {"size of a missing value", [&] { return SizeOf(tree, "missing"); }, 0},
         {"two trailing backslashes", [] { return OpenRc(HKEY_CURRENT_USER, "Software\\\\"); }, kOk},
         {"three trailing backslashes", [] { return OpenRc(HKEY_CURRENT_USER, "Software\\\\\\"); }, 161},
-        {"a leading backslash under HKCR", [] { return CreateRc(HKEY_CLASSES_ROOT, "\\.x"); }, kOk},
-        {"  lands in the classes", [] { return OpenRc(HKEY_LOCAL_MACHINE, "Software\\Classes\\.X"); }, kOk},
+        {"a leading backslash under HKCR", [] {
+             return Sum({OpenRc(HKEY_CLASSES_ROOT, "\\.x", true), OpenRc(HKEY_LOCAL_MACHINE, "Software\\Classes\\.X")}); }, kOk},
         {"a leading backslash elsewhere", [] { return OpenRc(HKEY_CURRENT_USER, "\\Software"); }, 161},
-        {"a 255-character key name", [&] { return CreateRc(readOnly, long255.c_str()); }, kOk},
-        {"a 256-character key name", [&] { return CreateRc(readOnly, long256.c_str()); }, 87},
-        {"a path of 21 levels", [&] { return CreateRc(HKEY_CURRENT_USER, deep.c_str()); }, kOk},
-        {"  opened whole", [&] { return OpenRc(HKEY_CURRENT_USER, ("d" + deep.substr(1)).c_str()); }, kOk},
-        {"  opened to level 8", [&] { return OpenRc(HKEY_CURRENT_USER, deep.substr(0, 15).c_str()); }, kOk},
-        {"  opened to level 9", [&] { return OpenRc(HKEY_CURRENT_USER, deep.substr(0, 17).c_str()); }, kOk},
-        {"  level 9 missing", [&] { return OpenRc(HKEY_CURRENT_USER, (deep.substr(0, 16) + "x").c_str()); }, 2},
-        {"  level 12 missing", [&] { return OpenRc(HKEY_CURRENT_USER, (deep.substr(0, 22) + "x").c_str()); }, 2},
+        {"a 255-character key name", [&] { return OpenRc(readOnly, std::string(255, 'k'), true); }, kOk},
+        {"a 256-character key name", [&] { return OpenRc(readOnly, std::string(256, 'k'), true); }, 87},
+        {"a path of 21 levels", [&] { return OpenRc(HKEY_CURRENT_USER, deep, true); }, kOk},
+        {"  opened whole", [&] { return OpenRc(HKEY_CURRENT_USER, "d" + deep.substr(1)); }, kOk},
+        {"  level 9 missing", [&] { return OpenRc(HKEY_CURRENT_USER, deep.substr(0, 16) + "x"); }, 2},
+        {"  level 12 missing", [&] { return OpenRc(HKEY_CURRENT_USER, deep.substr(0, 22) + "x"); }, 2},
+        {"a tree 1,100 levels deep is deleted", [&] {
+             return Sum({OpenRc(HKEY_CURRENT_USER, deeper, true), RegDeleteTreeA(HKEY_CURRENT_USER, "E"),
+                         OpenRc(HKEY_CURRENT_USER, "E")}); }, 2},
     };
     for (const auto& c : cases) EXPECT_EQ(c.act(), c.expected) << c.what;
     RegCloseKey(readOnly);
     RegCloseKey(tree);
 }
 
-TEST_F(Registry, AnOlderStoreGetsTheStandardKeys)
+TEST_F(Registry, AnOlderStoreIsBroughtUpToDate)
 {
-    RegCloseKey(Create(HKEY_CURRENT_USER, "Made"));
+    HKEY made = Create(HKEY_CURRENT_USER, "Made");
+    SetString(made, "v", "kept");
+    RegCloseKey(made);
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open((dir_ + "/registry.db").c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, "DELETE FROM keys WHERE fold = CAST('.DEFAULT' AS BLOB); PRAGMA user_version = 0;",
+    // The older form: values kept in their key's index, no version, no HKU\.Default.
+    EXPECT_EQ(sqlite3_exec(db,
+                           "CREATE TABLE old(key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE, name BLOB NOT NULL,"
+                           " fold BLOB NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(key, fold))"
+                           " WITHOUT ROWID; INSERT INTO old SELECT * FROM vals; DROP TABLE vals;"
+                           " ALTER TABLE old RENAME TO vals; DELETE FROM keys WHERE fold = CAST('.DEFAULT' AS BLOB);"
+                           " PRAGMA user_version = 0;",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(db);
     // A thread of its own opens a connection of its own.
     std::thread([] {
         EXPECT_EQ(OpenRc(HKEY_USERS, ".Default"), kOk);
-        EXPECT_EQ(OpenRc(HKEY_CURRENT_USER, "Made"), kOk);
+        HKEY key = 0;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Made", 0, KEY_READ, &key), kOk);
+        EXPECT_EQ(GetString(key, "v"), "kept");
+        RegCloseKey(key);
     }).join();
 }
 
