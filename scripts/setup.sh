@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libsqlite3-dev libcurl4-openssl-dev
+  qt6-base-dev libxcb1-dev libsqlite3-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   locales attr xdg-utils xvfb xauth

@@ -1,6 +1,8 @@
 #include "ui/Application.h"
 
+#include "ui/DisplayProbe.h"
 #include "ui/MessageBox.h"
+#include "ui/QtText.h"
 #include "ui/WindowHandles.h"
 
 #include <QEvent>
@@ -8,11 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <sys/stat.h>
-
-#include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <mutex>
 
 namespace ui {
@@ -23,47 +21,6 @@ std::string gTitle;
 bool gTitleSet = false;
 
 QPointer<QWidget> gMainWindow;
-
-std::string Env(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-
-// A local X display (":N" or ":N.M") is there when its socket is; a remote
-// one is taken on trust.
-bool XDisplayReachable()
-{
-    const std::string display = Env("DISPLAY");
-    if (display.empty()) return false;
-    if (display[0] != ':') return true;
-    const std::string number = display.substr(1, display.find('.') - 1);
-    struct stat st {};
-    return ::stat(("/tmp/.X11-unix/X" + number).c_str(), &st) == 0;
-}
-
-bool PlatformReachable(const std::string& platform)
-{
-    const std::string name = platform.substr(0, platform.find(':'));
-    if (name == "xcb") return XDisplayReachable();
-    if (name.rfind("wayland", 0) == 0) return !Env("WAYLAND_DISPLAY").empty();
-    return !name.empty();
-}
-
-// QApplication ends the process when it cannot reach its display, so the
-// layer looks first: a host without a display gets 0 from a box instead.
-bool DisplayReachable()
-{
-    const std::string platforms = Env("QT_QPA_PLATFORM");
-    if (platforms.empty()) return XDisplayReachable() || !Env("WAYLAND_DISPLAY").empty();
-    size_t start = 0;
-    while (start <= platforms.size()) {
-        const size_t end = std::min(platforms.find(';', start), platforms.size());
-        if (PlatformReachable(platforms.substr(start, end - start))) return true;
-        start = end + 1;
-    }
-    return false;
-}
 
 // Ends the message loop once the main window has really closed: a close
 // that a handler refuses leaves it visible.
@@ -80,6 +37,17 @@ public:
         return false;
     }
 };
+
+// A host's name in the system's bytes; a name the locale's encoding can't
+// hold stays in UTF-8 rather than lose its letters.
+std::string NameBytes(const QString& name)
+{
+    try {
+        return FromQString(name, TextEncoding::Locale);
+    } catch (const EEncodingError&) {
+        return name.toStdString();
+    }
+}
 
 void ShowErrorText(const std::string& message)
 {
@@ -118,8 +86,8 @@ std::string Title()
     // A Qt host names itself to the user by its display name, which falls
     // back on the application name.
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return QGuiApplication::applicationDisplayName().toLocal8Bit().toStdString();
-    if (QCoreApplication::instance()) return QCoreApplication::applicationName().toLocal8Bit().toStdString();
+        return NameBytes(QGuiApplication::applicationDisplayName());
+    if (QCoreApplication::instance()) return NameBytes(QCoreApplication::applicationName());
     // Before the layer makes its application object: the name that object
     // will report, so that every box of a host bears the same title.
     return program_invocation_short_name;
@@ -128,14 +96,21 @@ std::string Title()
 QApplication* EnsureApplication()
 {
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return app;
-    if (QCoreApplication::instance() || !DisplayReachable()) return nullptr;
+    // Made on another thread, the object would leave every box of the main
+    // thread without an application.
+    if (QCoreApplication::instance() || !detail::OnMainThread()) return nullptr;
+    // The toolkit ends the process when it can't reach its display, so the
+    // layer connects first and names the platform that answered.
+    static std::string platform;
+    platform = detail::ReachablePlatform();
+    if (platform.empty()) return nullptr;
     // A host that is not a Qt program still gets its boxes: the layer makes
     // the application object once and keeps it for the rest of the process.
     // Named after the host's program, as Qt names a program of its own.
-    static int argc = 1;
-    static char* argv[] = {program_invocation_name, nullptr};
-    static Application* app = new Application(argc, argv);
-    return app;
+    static char platformOption[] = "-platform";
+    static int argc = 3;
+    static char* argv[] = {program_invocation_name, platformOption, platform.data(), nullptr};
+    return new Application(argc, argv);
 }
 
 void SetMainWindow(QWidget* window)

@@ -36,10 +36,11 @@ public:
 void SetTitle(const std::string& title);
 std::string Title();
 
-/// The running QApplication; when there is none and a display can be reached
-/// (or an offscreen platform is asked for), a ui::Application is created and
-/// kept for the rest of the process. nullptr when no application object is
-/// possible.
+/// The running QApplication. When there is none, the call comes from the
+/// process's main thread and a display answers (see
+/// detail::ReachablePlatform), a ui::Application on that display is created
+/// and kept for the rest of the process. nullptr when no application object
+/// is possible: never an abort for a display that can't be reached.
 QApplication* EnsureApplication();
 
 /// The main window: the window whose closing ends Run. SetMainWindow keeps

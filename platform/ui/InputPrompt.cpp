@@ -2,6 +2,8 @@
 
 #include "ui/AnswererSlot.h"
 #include "ui/Application.h"
+#include "ui/MessageBox.h"
+#include "ui/QtText.h"
 #include "ui/WindowTitle.h"
 
 #include <QDialog>
@@ -21,7 +23,18 @@ detail::AnswererSlot<InputPromptAnswerer> gAnswerer;
 
 InputPromptAnswerer CurrentAnswerer() { return gAnswerer.Get(); }
 
-QString Local(const std::string& text) { return QString::fromLocal8Bit(text.c_str()); }
+// The typed text in the bytes of the value given; a character that can't
+// be written in them is refused with an error box, and the prompt stays.
+std::optional<std::string> Answer(QDialog& dialog, const QString& typed, const InputPromptRequest& request)
+{
+    try {
+        return FromQString(typed, request.value);
+    } catch (const EEncodingError& error) {
+        const std::string text = ErrorReportText(error.what());
+        win32::MessageBoxA(HandleOf(&dialog), text.c_str(), request.caption.c_str(), win32::MB_OK | win32::MB_ICONERROR);
+        return std::nullopt;
+    }
+}
 
 std::optional<std::string> ShowPrompt(const InputPromptRequest& request)
 {
@@ -30,10 +43,10 @@ std::optional<std::string> ShowPrompt(const InputPromptRequest& request)
     auto* layout = new QVBoxLayout(&dialog);
     auto* label = new QLabel(&dialog);
     label->setTextFormat(Qt::PlainText);
-    label->setText(Local(request.prompt));
+    label->setText(ToQString(request.prompt));
     auto* edit = new QLineEdit(&dialog);
     edit->setObjectName("edit");
-    const QString value = Local(request.value);
+    const QString value = ToQString(request.value);
     edit->setMaxLength(std::max<int>(kInputPromptMaxLength, static_cast<int>(value.size())));
     edit->setText(value);
     edit->selectAll();
@@ -42,7 +55,9 @@ std::optional<std::string> ShowPrompt(const InputPromptRequest& request)
     auto* ok = new QPushButton(QObject::tr("OK"), &dialog);
     auto* cancel = new QPushButton(QObject::tr("Cancel"), &dialog);
     ok->setDefault(true);
-    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+    QObject::connect(ok, &QPushButton::clicked, &dialog, [&] {
+        if (Answer(dialog, edit->text(), request)) dialog.accept();
+    });
     QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -54,7 +69,7 @@ std::optional<std::string> ShowPrompt(const InputPromptRequest& request)
     dialog.setMinimumWidth(300);
     edit->setFocus();
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    return edit->text().toLocal8Bit().toStdString();
+    return Answer(dialog, edit->text(), request);
 }
 
 } // namespace

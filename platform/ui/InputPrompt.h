@@ -12,8 +12,10 @@ namespace ui {
 /// default, also Enter) and Cancel (also Escape and the close button). The
 /// edit takes at most 255 characters (more only when value is longer, so
 /// that it is never cut). OK stores the edited text, exactly as typed, in
-/// value and returns true; Cancel leaves value alone and returns false, as
-/// does a call when no dialog can be shown.
+/// value, in the encoding in which value was shown (ui::FromQString), and
+/// returns true; a typed character that encoding can't hold is refused with
+/// an error box, and the prompt stays open. Cancel leaves value alone and
+/// returns false, as does a call when no dialog can be shown.
 bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value);
 
 /// One prompt, as InputQuery was asked to show it.

@@ -2,6 +2,7 @@
 
 #include "ui/AnswererSlot.h"
 #include "ui/Application.h"
+#include "ui/QtText.h"
 #include "ui/WindowTitle.h"
 #include "win32/errors.h"
 
@@ -50,7 +51,7 @@ int ShowBox(const MessageBoxRequest& request)
     // The system box shows its text as written, never as markup, and breaks
     // the line at a lone CR as well, which the toolkit would not.
     box.setTextFormat(Qt::PlainText);
-    QString text = QString::fromLocal8Bit(request.text.c_str());
+    QString text = ToQString(request.text);
     box.setText(text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n'));
     box.setWindowTitle(LiteralWindowTitle(request.caption));
     box.setIcon(IconOf(request.flags));

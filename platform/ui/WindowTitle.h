@@ -1,6 +1,8 @@
 // Window titles that show exactly the caller's caption.
 #pragma once
 
+#include "ui/QtText.h"
+
 #include <QString>
 
 #include <string>
@@ -12,7 +14,7 @@ namespace ui {
 /// and shows a doubled "[*][*]" as one "[*]".
 inline QString LiteralWindowTitle(const std::string& caption)
 {
-    return QString::fromLocal8Bit(caption.c_str()).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    return ToQString(caption).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
 }
 
 } // namespace ui

@@ -1,6 +1,8 @@
 #include "ui/InputPrompt.h"
 
 #include "ui/Application.h"
+#include "ui/MessageBox.h"
+#include "win32/codepage.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -141,6 +143,37 @@ TEST_F(InputPromptTest, OkThenCancelInThatOrderAndEachClosesTheDialog)
         EXPECT_EQ(ok, std::string(pick) == "OK");
         EXPECT_EQ(value, ok ? "new.lang" : "old.lang");
     }
+}
+
+// A value shown as Windows-1252 comes back in it; a typed character that
+// Windows-1252 can't hold is refused with an error box, and the prompt stays.
+TEST_F(InputPromptTest, TypedTextGoesBackInTheValuesEncodingOrIsRefused)
+{
+    win32::detail::OverrideSystemCodePage("UTF-8");
+    std::vector<ui::MessageBoxRequest> boxes;
+    ui::SetMessageBoxAnswerer([&](const ui::MessageBoxRequest& r) {
+        boxes.push_back(r);
+        return win32::IDOK;
+    });
+    std::string value = "fran\xe7" "ais.lang";
+    bool stayed = false;
+    const bool ok = Ask(value, [&](QDialog* dialog, QLineEdit* edit) {
+        EXPECT_EQ(edit->text(), QString::fromUtf8("fran\u00e7ais.lang"));
+        edit->setText(QString::fromUtf8("\u0416.lang"));
+        Press(edit, Qt::Key_Return);
+        stayed = dialog->isVisible();
+        edit->setText(QString::fromUtf8("d\u00e9j\u00e0.lang"));
+        Press(edit, Qt::Key_Return);
+    });
+    ui::SetMessageBoxAnswerer({});
+    win32::detail::OverrideSystemCodePage("");
+    EXPECT_TRUE(stayed);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "The character \"\xd0\x96\" (U+0416) can not be written in Windows-1252.");
+    EXPECT_EQ(boxes[0].caption, "Rename");
+    EXPECT_EQ(boxes[0].flags, win32::MB_OK | win32::MB_ICONERROR);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(value, "d\xe9j\xe0.lang");
 }
 
 } // namespace

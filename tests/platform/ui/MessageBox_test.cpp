@@ -1,6 +1,8 @@
 #include "ui/MessageBox.h"
 
 #include "ui/Application.h"
+#include "uDyxSubs.h"
+#include "support/FakeDisplays.h"
 #include "win32/errors.h"
 
 #include <QAbstractButton>
@@ -8,6 +10,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QWindow>
 
@@ -17,7 +20,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <thread>
 
 using namespace win32;
@@ -202,23 +207,36 @@ TEST_F(MessageBoxTest, NoBoxFromAThreadOtherThanTheToolkits)
 
 // Each case in a fresh process (no application object yet): a display that
 // cannot be reached gives no application and a box result of 0, never the
-// toolkit's abort.
-void ExpectNoBox(const char* platform, const char* display, const char* wayland)
+// toolkit's abort. env names the variables to set (nullptr unsets); QT_QPA_PLATFORM,
+// DISPLAY, WAYLAND_DISPLAY and XDG_SESSION_TYPE are unset unless named.
+// A stale X socket for display staleX is made in the child process.
+using EnvList = std::vector<std::pair<const char*, const char*>>;
+
+void ExpectNoBox(const EnvList& env, int staleX = -1)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            auto set = [](const char* name, const char* value) {
-                value ? setenv(name, value, 1) : unsetenv(name);
-            };
-            set("QT_QPA_PLATFORM", platform);
-            set("DISPLAY", display);
-            set("WAYLAND_DISPLAY", wayland);
-            const bool none = ui::EnsureApplication() == nullptr && MessageBoxA(0, "x", "y", MB_OK) == 0;
+            for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE"}) unsetenv(name);
+            for (auto [name, value] : env) value ? setenv(name, value, 1) : unsetenv(name);
+            std::optional<vantrel_test::UnixSocket> stale;
+            if (staleX >= 0) {
+                // As the X server makes it, should no server have run here yet.
+                if (std::filesystem::create_directories("/tmp/.X11-unix"))
+                    std::filesystem::permissions("/tmp/.X11-unix", std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+                stale.emplace("/tmp/.X11-unix/X" + std::to_string(staleX), false);
+            }
+            const bool none = ui::EnsureApplication() == nullptr && MessageBoxA(0, "x", "y", MB_OK) == 0 &&
+                              vantrel::MsgBox("x", "", MB_OK) == 0 && QCoreApplication::instance() == nullptr;
+            stale.reset();
             _exit(none ? 0 : 1);
         },
-        ::testing::ExitedWithCode(0), "")
-        << (platform ? platform : "-") << " " << (display ? display : "-");
+        ::testing::ExitedWithCode(0), "");
+}
+
+void ExpectNoBox(const char* platform, const char* display, const char* wayland)
+{
+    ExpectNoBox({{"QT_QPA_PLATFORM", platform}, {"DISPLAY", display}, {"WAYLAND_DISPLAY", wayland}});
 }
 
 TEST(MessageBoxNoDisplay, NoBoxAndNoApplicationWithoutADisplay)
@@ -228,6 +246,49 @@ TEST(MessageBoxNoDisplay, NoBoxAndNoApplicationWithoutADisplay)
     ExpectNoBox("xcb", ":4711", nullptr); // no such local X server
     ExpectNoBox(nullptr, ":4711.0", nullptr);
     ExpectNoBox("wayland;xcb", nullptr, nullptr);
+}
+
+TEST(MessageBoxNoDisplay, AHostGoesOnWhenTheDisplayNamedCantBeReached)
+{
+    const int n = vantrel_test::UnusedDisplayNumber();
+    ASSERT_GE(n, 0);
+    const std::string remote = "127.0.0.1:" + std::to_string(n);
+    const std::string local = ":" + std::to_string(n);
+    vantrel_test::TempDir runtime;
+    vantrel_test::UnixSocket staleWayland(runtime.path() + "/wayland-stale", false);
+    // A remote display whose forwarding has closed.
+    ExpectNoBox({{"DISPLAY", remote.c_str()}});
+    ExpectNoBox({{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", remote.c_str()}});
+    // A local X socket left behind by a server that is gone.
+    ExpectNoBox({{"DISPLAY", local.c_str()}}, n);
+    // A Wayland display with no compositor behind it.
+    for (const char* platform : {"wayland", static_cast<const char*>(nullptr)})
+        ExpectNoBox({{"QT_QPA_PLATFORM", platform},
+                     {"XDG_SESSION_TYPE", "wayland"},
+                     {"XDG_RUNTIME_DIR", runtime.path().c_str()},
+                     {"WAYLAND_DISPLAY", "wayland-stale"}});
+    // Platforms the layer does not know, even with a display at hand.
+    for (const char* platform : {"bogus", "eglfs", "linuxfb", "vnc"})
+        ExpectNoBox({{"QT_QPA_PLATFORM", platform}, {"DISPLAY", local.c_str()}});
+}
+
+// A box asked for on another thread makes no application object, so the
+// main thread's boxes still get one.
+TEST(MessageBoxNoDisplay, OnlyTheMainThreadMakesTheApplication)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            int fromThread = -1;
+            std::thread([&] { fromThread = vantrel::MsgBox("x", "", MB_OK); }).join();
+            const bool noneMade = fromThread == 0 && QCoreApplication::instance() == nullptr;
+            QApplication* app = ui::EnsureApplication();
+            const bool madeHere = app != nullptr && app->thread() == QThread::currentThread();
+            QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+            const bool shown = vantrel::MsgBox("x", "", MB_OK) == IDOK;
+            _exit(noneMade && madeHere && shown ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(MessageBoxTest, OwnerWindowBecomesTheParent)

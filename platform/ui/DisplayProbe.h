@@ -1,0 +1,30 @@
+// Whether the toolkit can reach a display, asked before an application
+// object is made: the toolkit ends the whole process when it can't.
+#pragma once
+
+#include <string>
+
+namespace ui::detail {
+
+/// True when an X server accepts a connection to display (a DISPLAY value
+/// such as ":0", "host:10.0"), authorisation included.
+bool XDisplayAnswers(const std::string& display);
+
+/// True when something listens at the Wayland socket that waylandDisplay
+/// names (a WAYLAND_DISPLAY value, "wayland-0" when empty): an absolute
+/// path, or a name inside runtimeDir (XDG_RUNTIME_DIR).
+bool WaylandSocketAnswers(const std::string& waylandDisplay, const std::string& runtimeDir);
+
+/// The entry of the toolkit's platform list (QT_QPA_PLATFORM, or what the
+/// toolkit picks without it: the Wayland session's own, then X) that the
+/// layer's application object is to use: the first whose plugin is
+/// installed and whose display answers. Only "xcb", "wayland…",
+/// "offscreen" and "minimal" count; any other platform is taken as
+/// unreachable. Empty when none can be reached.
+std::string ReachablePlatform();
+
+/// True on the process's main thread, the only one on which the layer
+/// makes the application object.
+bool OnMainThread();
+
+} // namespace ui::detail
