@@ -42,15 +42,22 @@ bool BreaksLine(char c) { return c == '\r' || c == '\n' || c == '\0'; }
 // A message text is one line: a line break would start a new line, and so
 // possibly a new message, in the language file, and a NUL byte would end
 // what a reader takes of the file.
+void BlankLineBreaks(std::string& out, size_t start)
+{
+    const char* text = out.data() + start;
+    const size_t size = out.size() - start;
+    if (std::memchr(text, '\r', size) == nullptr && std::memchr(text, '\n', size) == nullptr &&
+        std::memchr(text, '\0', size) == nullptr)
+        return;
+    for (size_t i = start; i < out.size(); ++i)
+        if (BreaksLine(out[i])) out[i] = ' ';
+}
+
 void AppendOneLine(std::string& out, std::string_view text)
 {
     const size_t start = out.size();
     out.append(text);
-    if (std::memchr(text.data(), '\r', text.size()) == nullptr && std::memchr(text.data(), '\n', text.size()) == nullptr &&
-        std::memchr(text.data(), '\0', text.size()) == nullptr)
-        return;
-    for (size_t i = start; i < out.size(); ++i)
-        if (BreaksLine(out[i])) out[i] = ' ';
+    BlankLineBreaks(out, start);
 }
 
 // The value of four ASCII digits at p, or -1 when any is no digit; the
@@ -214,8 +221,14 @@ void TMultiLang::SetMsgItem(int32_t Id, const std::string& Text)
 {
     if (Id < 0 || Id > kMaxMsgId) return;
     std::string& item = MsgItems[static_cast<size_t>(Id)];
-    item.clear();
-    AppendOneLine(item, Text);
+    // Text may be this very message (SetMsgItem(Id, MsgItems[Id])): clearing
+    // it first would erase what is to be stored.
+    if (&Text == &item) {
+        BlankLineBreaks(item, 0);
+    } else {
+        item.clear();
+        AppendOneLine(item, Text);
+    }
     Dirty = true;
 }
 

@@ -148,6 +148,12 @@ std::string TStringList::Text() const
 
 void TStringList::SetText(const std::string& text)
 {
+    // text may be one of the lines themselves, which clearing would free.
+    if (std::any_of(items_.begin(), items_.end(), [&text](const std::string& line) { return &line == &text; })) {
+        const std::string copy = text;
+        SetText(copy);
+        return;
+    }
     items_.clear();
     const char* p = text.data();
     const char* end = p + text.size();
