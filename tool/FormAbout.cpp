@@ -4,6 +4,7 @@
 #include "AutoSizeLabel.h"
 #include "Resources.h"
 #include "uDyxSubs.h"
+#include "ui/QtText.h"
 
 #include <QFrame>
 #include <QKeyEvent>
@@ -68,7 +69,7 @@ QLabel* TfrmAbout::AddLabel(const char* name, const QString& text, int left, int
 
 QLabel* TfrmAbout::AddLink(const char* name, const char* text, int left, int top)
 {
-    QLabel* label = AddLabel(name, QString::fromLatin1(text), left, top);
+    QLabel* label = AddLabel(name, ui::ToQString(text), left, top);
     QFont font = label->font();
     font.setUnderline(true);
     label->setFont(font);

@@ -6,6 +6,7 @@
 #include "PageControls.h"
 #include "Resources.h"
 #include "uDyxSubs.h"
+#include "ui/QtText.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -249,7 +250,7 @@ void TfrmMain::ShowPage(int Tag, const std::string& Caption)
     for (int i = 0; i < pageRight->count(); ++i) {
         const bool shown = PageTag(pageRight->widget(i)) == Tag;
         pageRight->setTabVisible(i, shown);
-        if (shown && !Caption.empty()) pageRight->setTabText(i, QString::fromLocal8Bit(Caption));
+        if (shown && !Caption.empty()) pageRight->setTabText(i, ui::ToQString(Caption));
     }
 }
 
@@ -260,7 +261,7 @@ void TfrmMain::tvLeftChanging(QObject*, QStandardItem* Node, bool& AllowChange)
 
 void TfrmMain::tvLeftChange(QObject*, QStandardItem* Node)
 {
-    ShowPage(GetSelectedPageTag(), Node->text().toLocal8Bit().toStdString());
+    ShowPage(GetSelectedPageTag(), ui::FromQString(Node->text(), ui::TextEncoding::Locale));
 }
 
 void TfrmMain::tvLeftCollapsing(QObject*, QStandardItem* Node, bool& AllowCollapse)

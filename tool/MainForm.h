@@ -149,8 +149,13 @@ public:
     void lvLanguageAdvancedCustomDrawSubItem(TListDrawDelegate* Sender, QTreeWidgetItem* Item, int SubItem,
                                              int State, TCustomDrawStage Stage, bool& DefaultDraw);
 
-    /// The file box's text.
+    /// The file name of the file box's chosen entry, as the raw bytes that
+    /// the folder holds (the box shows it decoded); "" when none is chosen.
     std::string FileBoxText() const;
+    /// Sets the file box entry at Index to the file name Name (raw bytes,
+    /// kept for building paths and shown decoded); an Index of the entry
+    /// count or more appends one. Does not run cboLanguageFileChange.
+    void SetFileBoxEntry(int Index, const std::string& Name);
     /// The row that is selected in the message list, or nullptr.
     QTreeWidgetItem* SelectedMessageRow() const;
     /// The tag of a page of pageRight.

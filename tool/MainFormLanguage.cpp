@@ -3,6 +3,7 @@
 
 #include "PageControls.h"
 #include "uDyxSubs.h"
+#include "ui/QtText.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -11,26 +12,14 @@
 #include <QSignalBlocker>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace morlex {
 namespace {
 
 constexpr int kTranslationColumn = 2;
 const char* const kNoFileCaption = "Your Language:  <None>";
 const char* const kFileCaption = "Your Language:  ";
-
-QString Q(const std::string& s)
-{
-    // Plain ASCII reads the same in every local 8-bit encoding, and the
-    // Latin-1 conversion is many times cheaper for the hundreds of row texts.
-    for (unsigned char c : s)
-        if (c >= 0x80) return QString::fromLocal8Bit(s);
-    return QString::fromLatin1(s);
-}
-
-std::string S(const QString& s)
-{
-    return s.toLocal8Bit().toStdString();
-}
 
 bool IsBlank(const std::string& s)
 {
@@ -50,6 +39,20 @@ bool SameText(const std::string& a, const std::string& b)
     for (size_t i = 0; i < a.size(); ++i)
         if (FoldAZ(a[i]) != FoldAZ(b[i])) return false;
     return true;
+}
+
+// An edited translation goes back in the encoding its text was shown in; a
+// text that reads alike in every encoding (empty or ASCII) takes that of
+// the file, so that a file written in Windows-1252 stays in it.
+ui::TextEncoding EncodingForSave(const vantrel::TMultiLang& lang, const std::string& original)
+{
+    const ui::TextEncoding own = ui::EncodingOf(original);
+    const bool plain = std::all_of(original.begin(), original.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!plain) return own;
+    const bool windows = std::any_of(lang.MsgItems.begin(), lang.MsgItems.end(), [](const std::string& text) {
+        return ui::EncodingOf(text) == ui::TextEncoding::Windows1252;
+    });
+    return windows ? ui::TextEncoding::Windows1252 : ui::TextEncoding::Locale;
 }
 
 int RowId(const QTreeWidgetItem* row)
@@ -79,7 +82,20 @@ void FillTranslationColumn(QTreeWidget* list, TextOf textOf)
 
 std::string TfrmMain::FileBoxText() const
 {
-    return S(cboLanguageFile->currentText());
+    const int index = cboLanguageFile->currentIndex();
+    if (index < 0) return std::string();
+    return cboLanguageFile->itemData(index).toByteArray().toStdString();
+}
+
+void TfrmMain::SetFileBoxEntry(int Index, const std::string& Name)
+{
+    const QByteArray raw(Name.data(), static_cast<qsizetype>(Name.size()));
+    if (Index >= cboLanguageFile->count()) {
+        cboLanguageFile->addItem(ui::ToQString(Name), raw);
+        return;
+    }
+    cboLanguageFile->setItemText(Index, ui::ToQString(Name));
+    cboLanguageFile->setItemData(Index, raw);
 }
 
 QTreeWidgetItem* TfrmMain::SelectedMessageRow() const
@@ -101,7 +117,7 @@ void TfrmMain::LoadLanguageFileList(int Index, bool Reload, const std::string& S
     vantrel::TStringList* list = names.get();
     vantrel::MySearchFile(LanguageDir + "*.lang", list);
     for (int32_t i = 0; i < names->Count(); ++i) {
-        cboLanguageFile->addItem(Q((*names)[i]));
+        SetFileBoxEntry(cboLanguageFile->count(), (*names)[i]);
         if (!SelectName.empty() && SameText((*names)[i], SelectName)) Index = cboLanguageFile->count() - 1;
     }
     names.reset();
@@ -118,7 +134,7 @@ void TfrmMain::LoadDefaultMessages()
     for (int32_t id = 0; id < DefaultLang->GetMaxMsgId(); ++id) {
         const std::string text = DefaultLang->GetMsgItem(id);
         if (text.empty()) continue;
-        rows.append(new QTreeWidgetItem(QStringList{QString::number(id), Q(text), QString()}));
+        rows.append(new QTreeWidgetItem(QStringList{QString::number(id), ui::ToQString(text), QString()}));
     }
     lvLanguage->addTopLevelItems(rows);
 }
@@ -131,7 +147,9 @@ void TfrmMain::ShowNoLanguageFile()
 
 void TfrmMain::LoadUserLanguageFile(const std::string& FileName)
 {
+    // Both formed first: FileName may be a text that the load changes.
     const std::string path = LanguageDir + FileName;
+    const QString caption = ui::ToQString(kFileCaption + FileName);
     if (IsBlank(FileName)) {
         ShowNoLanguageFile();
         return;
@@ -154,13 +172,15 @@ void TfrmMain::LoadUserLanguageFile(const std::string& FileName)
         return;
     }
     if (!txtUserLang->isEnabled()) SetEditingEnabled(true);
-    lvLanguage->headerItem()->setText(kTranslationColumn, Q(kFileCaption + FileName));
-    FillTranslationColumn(lvLanguage, [this](const QTreeWidgetItem* row) { return Q(UserLang->GetMsgItem(RowId(row))); });
+    lvLanguage->headerItem()->setText(kTranslationColumn, caption);
+    FillTranslationColumn(lvLanguage, [this](const QTreeWidgetItem* row) { return ui::ToQString(UserLang->GetMsgItem(RowId(row))); });
     QTreeWidgetItem* first = lvLanguage->topLevelItem(0);
     if (!first) return;
     const bool wasSelected = first->isSelected();
     SelectMessageRow(0);
     if (wasSelected) lvLanguageChange(lvLanguage, first, TItemChange::ctState);
+    // The panel now shows what the file holds: nothing for Modify to save.
+    txtUserLangChange(nullptr);
 }
 
 void TfrmMain::SelectMessageRow(int Index)
@@ -224,14 +244,23 @@ void TfrmMain::SaveTranslation()
 {
     QTreeWidgetItem* row = SelectedMessageRow();
     if (!row) return;
-    const std::string text = S(txtUserLang->text());
+    const int id = RowId(row);
+    const QString typed = txtUserLang->text();
+    const std::string original = UserLang->GetMsgItem(id);
+    // Refused before anything changes when a character can't be written.
+    const std::string text = typed == ui::ToQString(original)
+                                 ? original
+                                 : ui::FromQString(typed, EncodingForSave(*UserLang, original));
     if (IsBlank(text)) {
         vantrel::MsgBox("Message can not be empty.", "Modify Message", win32::MB_ICONERROR);
         return;
     }
-    row->setText(kTranslationColumn, txtUserLang->text());
-    UserLang->SetMsgItem(RowId(row), text);
+    UserLang->SetMsgItem(id, text);
+    // The row shows the text as the catalog keeps it (line breaks as blanks).
+    const QString stored = ui::ToQString(UserLang->GetMsgItem(id));
+    row->setText(kTranslationColumn, stored);
     UserLang->SaveToFile("");
+    if (typed != stored) txtUserLang->setText(stored);
 }
 
 void TfrmMain::cmdLangModifyClick(QObject*)

@@ -22,6 +22,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <limits>
+
 namespace morlex {
 namespace {
 
@@ -43,6 +45,8 @@ QLineEdit* NewEdit(const char* name, QWidget* parent, int left, int top, int wid
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(name);
     edit->setGeometry(left, top, width, 21);
+    // A message may be of any length; the toolkit's default would cut it.
+    edit->setMaxLength(std::numeric_limits<int>::max());
     return edit;
 }
 
@@ -116,6 +120,8 @@ void TfrmMain::BuildLanguageHeader(QWidget* page)
     cboLanguageFile->setEditable(false);
     cboLanguageFile->setGeometry(120, 8, 237, 21);
     cboLanguageFile->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The wheel changes the file only while the box has the focus; it does not give the focus either.
+    cboLanguageFile->setFocusPolicy(Qt::StrongFocus);
 
     ToolBar2 = new QToolBar(panLanguage);
     ToolBar2->setObjectName("ToolBar2");
@@ -249,6 +255,7 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
         PlaceEditPanel();
         return false;
     }
+    if (watched == cboLanguageFile && event->type() == QEvent::Wheel) return !cboLanguageFile->hasFocus();
     if (event->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     if (TakeDefaultButtonKey(watched, key)) return true;
