@@ -107,9 +107,16 @@ QApplication* EnsureApplication()
     // A host that is not a Qt program still gets its boxes: the layer makes
     // the application object once and keeps it for the rest of the process.
     // Named after the host's program, as Qt names a program of its own.
+    // The toolkit keeps argc and argv for the object's lifetime and takes
+    // the platform option out of them.
     static char platformOption[] = "-platform";
-    static int argc = 3;
-    static char* argv[] = {program_invocation_name, platformOption, platform.data(), nullptr};
+    static int argc;
+    static char* argv[4];
+    argc = 3;
+    argv[0] = program_invocation_name;
+    argv[1] = platformOption;
+    argv[2] = platform.data();
+    argv[3] = nullptr;
     return new Application(argc, argv);
 }
 
