@@ -108,26 +108,14 @@ TEST(TStringListFile, OpenAndCreateFailuresRaise)
 TEST(TStringListAliasing, ALineOfTheListItselfIsReadBeforeTheListChanges)
 {
     TStringList list;
-    list.SetText("first\nsecond");
-    for (int i = 0; i < 40; ++i) list.Add(list[0]); // growing moves the lines
-    EXPECT_EQ(list.Count(), 42);
-    EXPECT_EQ(list[41], "first");
-    list.Insert(0, list[1]);
-    EXPECT_EQ(list[0], "second");
-    list.Put(2, list[2]);
-    EXPECT_EQ(list[2], "second");
     const std::string longLine(100, 'x'); // past the short-string buffer: clearing frees it
-    list.SetText(list[1] + "\r\n" + longLine);
-    EXPECT_EQ(LinesOf(list), (Lines{"first", longLine}));
-    list.SetText(list[1]);
+    list.SetText("first\n" + longLine);
+    for (int i = 0; i < 40; ++i) list.Add(list[0]); // growing moves the lines
+    list.Insert(0, list[1]);
+    list.Put(2, list[2]);
+    EXPECT_EQ(list.Count(), 43);
+    EXPECT_EQ(LinesOf(list)[42], "first");
+    EXPECT_EQ(list[0], longLine);
+    list.SetText(list[0]);
     EXPECT_EQ(LinesOf(list), (Lines{longLine}));
-
-    TStringList sorted;
-    sorted.SetSorted(true);
-    sorted.SetDuplicates(TDuplicates::dupAccept);
-    sorted.SetText("b\na");
-    for (int i = 0; i < 20; ++i) sorted.Add(sorted[1]);
-    EXPECT_EQ(sorted.Count(), 22);
-    EXPECT_EQ(sorted[21], "b");
-    EXPECT_EQ(sorted.IndexOf(sorted[0]), 0);
 }
