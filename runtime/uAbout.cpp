@@ -1,6 +1,7 @@
 #include "uAbout.h"
 
 #include "ui/Application.h"
+#include "ui/QtText.h"
 #include "uDyxSubs.h"
 #include "win32/shell.h"
 
@@ -175,7 +176,7 @@ void TfrmAbout::CreateGroup()
 
 QLabel* TfrmAbout::AddLabel(const char* name, const char* text, const QRect& bounds, const QFont& font)
 {
-    auto* label = new QLabel(QString::fromLatin1(text), GroupBox1);
+    auto* label = new QLabel(ui::ToQString(text), GroupBox1);
     label->setObjectName(name);
     label->setTextFormat(Qt::PlainText);
     label->setFont(font);
