@@ -7,26 +7,28 @@
 
 #include <QApplication>
 
+#include <utility>
+
 namespace morlex {
 
-const TVersionInfo& VersionInfo()
-{
-    static const TVersionInfo info{MORLEX_FILE_VERSION, MORLEX_PRODUCT_VERSION, MORLEX_DESCRIPTION,
-                                   MORLEX_PRODUCT_NAME, MORLEX_PRODUCT_NAME};
-    return info;
-}
+namespace {
 
+// The program's version information, as its version resource gives it:
+// on the application object as its name and version, and field by field as
+// properties of the same names.
 void SetVersionInfo(QCoreApplication* Application)
 {
-    const TVersionInfo& info = VersionInfo();
-    QCoreApplication::setApplicationName(QString::fromLatin1(info.ProductName));
-    QCoreApplication::setApplicationVersion(QString::fromLatin1(info.FileVersion));
-    Application->setProperty("FileVersion", QString::fromLatin1(info.FileVersion));
-    Application->setProperty("ProductVersion", QString::fromLatin1(info.ProductVersion));
-    Application->setProperty("FileDescription", QString::fromLatin1(info.FileDescription));
-    Application->setProperty("ProductName", QString::fromLatin1(info.ProductName));
-    Application->setProperty("InternalName", QString::fromLatin1(info.InternalName));
+    QCoreApplication::setApplicationName(QStringLiteral(MORLEX_PRODUCT_NAME));
+    QCoreApplication::setApplicationVersion(QStringLiteral(MORLEX_FILE_VERSION));
+    const std::pair<const char*, const char*> fields[] = {
+        {"FileVersion", MORLEX_FILE_VERSION}, {"ProductVersion", MORLEX_PRODUCT_VERSION},
+        {"FileDescription", MORLEX_DESCRIPTION}, {"ProductName", MORLEX_PRODUCT_NAME},
+        {"InternalName", MORLEX_PRODUCT_NAME},
+    };
+    for (const auto& [name, value] : fields) Application->setProperty(name, QString::fromLatin1(value));
 }
+
+} // namespace
 
 void CreateForms()
 {
