@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up, then builds and runs all tests twice: a normal build with
 # warnings as errors, and a build with AddressSanitizer + UndefinedBehaviorSanitizer.
-# Run by the superuser, it also runs the file tests of the first build as an
+# Run by the superuser, it also runs the file and registry tests of the first build as an
 # ordinary user (scripts/unprivileged-tests.sh).
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -45,7 +45,7 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 run_suite build/release || status=1
 
-# As the superuser, the file tests once more as an ordinary user.
+# As the superuser, the file and registry tests once more as an ordinary user.
 if [ "$(id -u)" -eq 0 ]; then
   if bash scripts/unprivileged-tests.sh build/release; then
     passed_total=$((passed_total + 1))

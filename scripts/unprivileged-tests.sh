@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the file tests of a build as an ordinary user: the superuser may write
+# Runs the file and registry tests of a build as an ordinary user: the superuser may write
 # read-only files and change any file's attributes, which hides the
 # permission behaviour users meet. Meant for the superuser; it takes a user
 # id that no account has, so the tests own nothing on the machine.
@@ -9,7 +9,7 @@ set -uo pipefail
 build=${1:?usage: unprivileged-tests.sh BUILD_DIR}
 tests="platform_win32_files_test platform_win32_fileops_test platform_win32_find_test platform_win32_sharing_test
        platform_win32_paths_test runtime_dyxsubs_files_io_test runtime_dyxsubs_files_ops_test
-       runtime_dyxsubs_files_paths_test"
+       runtime_dyxsubs_files_paths_test runtime_dyxsubs_registry_test"
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "unprivileged: not the superuser, the normal run covers it"

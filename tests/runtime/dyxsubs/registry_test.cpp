@@ -199,7 +199,7 @@ TEST(RegistryReliability, AStoreThatIsNoDatabaseOrReadOnlyFailsEveryWrite)
     std::ifstream in(db, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), junk);
 
-    if (geteuid() == 0) GTEST_SKIP() << "root writes read-only files; the unprivileged run checks them";
+    if (geteuid() == 0) GTEST_SKIP() << "root writes read-only files; scripts/unprivileged-tests.sh checks them";
     ASSERT_EQ(unlink(db.c_str()), 0);
     std::thread([] { WriteRegistryValue(HKCU, "Software\\B", "v", "old", true); }).join();
     ASSERT_EQ(chmod(db.c_str(), 0444), 0);
