@@ -75,6 +75,7 @@ TfrmMain::TfrmMain()
     BuildLanguagePage();
     ConnectFrame();
     ConnectLanguagePage();
+    ConnectLanguageCommands();
 
     resize(846, 522);
     vantrel::MoveCenter(this);

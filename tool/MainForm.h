@@ -149,6 +149,19 @@ public:
     void lvLanguageAdvancedCustomDrawSubItem(TListDrawDelegate* Sender, QTreeWidgetItem* Item, int SubItem,
                                              int State, TCustomDrawStage Stage, bool& DefaultDraw);
 
+    // Language file menu and commands
+    void mnuLangPopupPopup(QObject* Sender);
+    void lblLanguageFileMouseEnter(QObject* Sender);
+    void lblLanguageFileMouseLeave(QObject* Sender);
+    void lblLanguageFileMouseDown(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void actLangNewExecute(QObject* Sender);
+    void actLangRenameExecute(QObject* Sender);
+    void actLangDeleteExecute(QObject* Sender);
+    void mnuLangPopupExportClick(QObject* Sender);
+    /// Writes the language file at FileName (a full path) as a source unit
+    /// beside it; every outcome is reported to the user.
+    void ExportLanguageToSource(const std::string& FileName);
+
     /// The file name of the file box's chosen entry, as the raw bytes that
     /// the folder holds (the box shows it decoded); "" when none is chosen.
     std::string FileBoxText() const;
@@ -156,6 +169,12 @@ public:
     /// kept for building paths and shown decoded); an Index of the entry
     /// count or more appends one. Does not run cboLanguageFileChange.
     void SetFileBoxEntry(int Index, const std::string& Name);
+    /// The number of file box entries.
+    int FileBoxCount() const;
+    /// The file name of file box entry Index, as raw bytes.
+    std::string FileBoxEntry(int Index) const;
+    /// The chosen file box entry; -1 when none.
+    int FileBoxIndex() const;
     /// The row that is selected in the message list, or nullptr.
     QTreeWidgetItem* SelectedMessageRow() const;
     /// The tag of a page of pageRight.
@@ -177,6 +196,9 @@ private:
     void BuildLanguagePopup();
     void ConnectFrame();
     void ConnectLanguagePage();
+    void ConnectLanguageCommands();
+    bool LanguageLabelEvent(QEvent* event);
+    int AskOwned(const std::string& Text, const std::string& Caption, unsigned Flags);
     void PlaceEditPanel();
     bool TakeDefaultButtonKey(QObject* watched, QKeyEvent* key);
     bool TranslationBoxKey(QKeyEvent* key);

@@ -98,6 +98,21 @@ void TfrmMain::SetFileBoxEntry(int Index, const std::string& Name)
     cboLanguageFile->setItemData(Index, raw);
 }
 
+int TfrmMain::FileBoxCount() const
+{
+    return cboLanguageFile->count();
+}
+
+std::string TfrmMain::FileBoxEntry(int Index) const
+{
+    return cboLanguageFile->itemData(Index).toByteArray().toStdString();
+}
+
+int TfrmMain::FileBoxIndex() const
+{
+    return cboLanguageFile->currentIndex();
+}
+
 QTreeWidgetItem* TfrmMain::SelectedMessageRow() const
 {
     const QModelIndexList rows = lvLanguage->selectionModel()->selectedRows();

@@ -251,6 +251,7 @@ void TfrmMain::OnListSelectionChanged(const QItemSelection& Selected, const QIte
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == lblLanguageFile) return LanguageLabelEvent(event);
     if (watched == panLangEdit && event->type() == QEvent::Resize) {
         PlaceEditPanel();
         return false;

@@ -132,6 +132,8 @@ TFormatSettings SettingsOf(locale_t loc)
     s.LongTimeFormat = TranslatePattern(nl_langinfo_l(T_FMT, loc), loc);
     s.ShortTimeFormat = WithoutSeconds(s.LongTimeFormat);
     s.TimeSeparator = TimeSeparatorOf(loc);
+    s.TimeAMString = nl_langinfo_l(AM_STR, loc);
+    s.TimePMString = nl_langinfo_l(PM_STR, loc);
     return s;
 }
 

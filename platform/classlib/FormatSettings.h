@@ -18,6 +18,9 @@ struct TFormatSettings {
     /// Time patterns: "hh"/"h" hour, "nn" minute, "ss" second, "AMPM" marker.
     std::string ShortTimeFormat = "hh:nn";
     std::string LongTimeFormat = "hh:nn:ss";
+    /// The "AMPM" marker's text before and after noon.
+    std::string TimeAMString = "AM";
+    std::string TimePMString = "PM";
 };
 
 /// The settings of a locale for its time (LC_TIME) and numbers (LC_NUMERIC).

@@ -1,6 +1,7 @@
 // Date and time texts, time spans and elapsed seconds.
 #include "uDyxSubs.h"
 
+#include "classlib/DateTimeText.h"
 #include "classlib/DateUtils.h"
 #include "classlib/FormatSettings.h"
 
@@ -14,47 +15,9 @@ namespace {
 
 // ---- formatting -----------------------------------------------------------
 
-void AppendNumber(std::string& out, uint32_t value, std::size_t width)
-{
-    std::string digits = std::to_string(value);
-    if (digits.size() < width)
-        digits.insert(0, width - digits.size(), '0');
-    out += digits;
-}
-
 char Lower(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Formats the parts with a pattern of the class library's letters; "mm" right
-// after an hour token is the minute.
-std::string FormatParts(const std::string& pattern, const TDateTimeParts& t, char timeSeparator)
-{
-    std::string out;
-    char lastToken = 0;
-    for (std::size_t i = 0; i < pattern.size();) {
-        const char letter = Lower(pattern[i]);
-        std::size_t run = 1;
-        while (i + run < pattern.size() && Lower(pattern[i + run]) == letter)
-            ++run;
-        const std::size_t two = run >= 2 ? 2 : 1;
-        switch (letter) {
-        case 'y': AppendNumber(out, run <= 2 ? t.Year % 100u : t.Year, run <= 2 ? 2 : 4); break;
-        case 'm': AppendNumber(out, lastToken == 'h' ? t.Minute : t.Month, two); break;
-        case 'n': AppendNumber(out, t.Minute, two); break;
-        case 'd': AppendNumber(out, t.Day, two); break;
-        case 'h': AppendNumber(out, t.Hour, two); break;
-        case 's': AppendNumber(out, t.Second, two); break;
-        case 'z': AppendNumber(out, t.MilliSecond, run >= 3 ? 3 : 1); break;
-        case ':': out.append(run, timeSeparator); break;
-        default: out.append(pattern, i, run); break;
-        }
-        if (letter >= 'a' && letter <= 'z')
-            lastToken = letter;
-        i += run;
-    }
-    return out;
 }
 
 // Values outside the years 1 to 9999 have no text.
@@ -63,7 +26,9 @@ std::string FormatValue(const std::string& pattern, TDateTime value)
     TDateTimeParts parts;
     if (!TryDecodeDateTime(value, parts))
         return "";
-    return FormatParts(pattern, parts, GetTimeSeparator());
+    TFormatSettings settings;
+    settings.TimeSeparator = GetTimeSeparator();
+    return FormatDateTimeParts(pattern, parts, settings);
 }
 
 // ---- parsing --------------------------------------------------------------
