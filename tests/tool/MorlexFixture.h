@@ -7,6 +7,7 @@
 #include "MainForm.h"
 #include "Startup.h"
 #include "ui/Application.h"
+#include "ui/InputPrompt.h"
 #include "ui/MessageBox.h"
 #include "win32/paths.h"
 
@@ -16,7 +17,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
+#include <optional>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -65,7 +68,17 @@ protected:
         win32::detail::OverrideModuleFileName(win32::HostToWindowsPath((programDir_ / "morlex").string()));
         ui::SetMessageBoxAnswerer([this](const ui::MessageBoxRequest& request) {
             boxes_.push_back(request);
-            return 1; // IDOK
+            if (boxAnswers_.empty()) return 1; // IDOK
+            const int answer = boxAnswers_.front();
+            boxAnswers_.pop_front();
+            return answer;
+        });
+        ui::SetInputPromptAnswerer([this](const ui::InputPromptRequest& request) -> std::optional<std::string> {
+            prompts_.push_back(request);
+            if (promptAnswers_.empty()) return std::nullopt;
+            const std::optional<std::string> answer = promptAnswers_.front();
+            promptAnswers_.pop_front();
+            return answer;
         });
     }
 
@@ -73,6 +86,7 @@ protected:
     {
         DestroyForms();
         ui::SetMessageBoxAnswerer({});
+        ui::SetInputPromptAnswerer({});
         win32::detail::OverrideModuleFileName("");
         std::error_code ignored;
         fs::permissions(programDir_, fs::perms::owner_all, fs::perm_options::add, ignored);
@@ -107,6 +121,11 @@ protected:
     fs::path root_;
     fs::path programDir_;
     std::vector<ui::MessageBoxRequest> boxes_;
+    /// Buttons the next boxes answer with, in turn; then IDOK.
+    std::deque<int> boxAnswers_;
+    std::vector<ui::InputPromptRequest> prompts_;
+    /// Texts the next prompts answer with, in turn (nullopt: Cancel); then Cancel.
+    std::deque<std::optional<std::string>> promptAnswers_;
 };
 
 } // namespace morlex::testing

@@ -21,6 +21,7 @@ TEST(LocaleFormatSettings, EnglishUnitedStates)
     EXPECT_EQ(s.ShortDateFormat, "MM/dd/yyyy");
     EXPECT_EQ(s.LongTimeFormat, "hh:nn:ss AMPM");
     EXPECT_EQ(s.ShortTimeFormat, "hh:nn AMPM");
+    EXPECT_EQ(s.TimeAMString + s.TimePMString, "AMPM");
 }
 
 TEST(LocaleFormatSettings, German)
