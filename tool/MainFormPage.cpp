@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -130,10 +131,14 @@ void TfrmMain::BuildLanguageHeader(QWidget* page)
     ToolBar2->setFloatable(false);
     ToolButton2 = new QToolButton(ToolBar2);
     ToolButton2->setObjectName("ToolButton2");
-    ToolButton2->setFixedWidth(31);
+    // A drop-down button: the 31 pixels of the picture's part, then its arrow.
+    ToolButton2->setFixedSize(31 + 14, 25);
+    ToolBar2->setContentsMargins(0, 0, 0, 0);
+    ToolBar2->layout()->setContentsMargins(0, 0, 0, 0);
     // A tool button takes no keyboard focus: the mouse alone opens its menu.
     ToolButton2->setFocusPolicy(Qt::NoFocus);
-    ToolButton2->setIcon(ImageSection.value(2));
+    ToolButton2->setIcon(LanguageFileImage());
+    ToolButton2->setIconSize(QSize(24, 24));
     ToolButton2->setMenu(mnuLangPopup);
     ToolButton2->setPopupMode(QToolButton::InstantPopup);
     ToolBar2->addWidget(ToolButton2);

@@ -21,12 +21,14 @@ public:
     {
         Program = QIcon(":/images/Morlex.png");
         for (int i = 0; i < 3; ++i) Sections[i] = QIcon(kSectionFiles[i]);
+        LanguageFile = QIcon(":/images/langfile.png");
     }
 
     static constexpr const char* kSectionFiles[3] = {":/images/folder.png", ":/images/page.png",
                                                      ":/images/page_tick.png"};
     QIcon Program;
     QIcon Sections[3];
+    QIcon LanguageFile;
 };
 
 const TPictureCache& Pictures()
@@ -58,6 +60,11 @@ QIcon SectionImage(int Index)
 {
     if (Index < 0 || Index > 2) return {};
     return Pictures().Sections[Index];
+}
+
+QIcon LanguageFileImage()
+{
+    return Pictures().LanguageFile;
 }
 
 QFont FormFont()

@@ -2,8 +2,9 @@
 """Draws Morlex's pictures as small palette PNG files (standard library only).
 
 Run from any folder: python3 tool/images/make_images.py
-Writes Morlex.png (32x32, 16 colours) and the tree images folder.png,
-page.png and page_tick.png (16x16) beside this script.
+Writes Morlex.png (32x32, 16 colours), the tree images folder.png,
+page.png and page_tick.png (16x16), and the language file menu's button
+picture langfile.png (24x24) beside this script.
 """
 import os
 import struct
@@ -134,9 +135,31 @@ def icon():
     return c
 
 
+def langfile():
+    # a language file: a page with "Ab" and lines of text in two colours
+    c = canvas(24)
+    rect(c, 4, 1, 19, 22, WHITE)
+    frame(c, 4, 1, 19, 22, BLACK)
+    for y in range(1, 6):
+        for x in range(15, 20):
+            d = (x - 15) - (y - 1)
+            if d > 0:
+                c[y][x] = T
+            elif d == 0 or x == 15 or y == 5:
+                c[y][x] = BLACK
+            else:
+                c[y][x] = LIGHT
+    text(c, 6, 4, "Ab", BLUE)
+    for y, colour in ((13, NAVY), (15, RED), (17, NAVY), (19, TEAL)):
+        for x in range(6, 18):
+            c[y][x] = colour
+    return c
+
+
 if __name__ == "__main__":
     here = os.path.dirname(os.path.abspath(__file__))
     png(os.path.join(here, "Morlex.png"), icon())
     png(os.path.join(here, "folder.png"), folder())
     png(os.path.join(here, "page.png"), page())
     png(os.path.join(here, "page_tick.png"), page_tick())
+    png(os.path.join(here, "langfile.png"), langfile())
