@@ -69,23 +69,25 @@ def folder():
     return c
 
 
-def page():
-    c = canvas(16)
-    rect(c, 3, 1, 12, 14, WHITE)
-    frame(c, 3, 1, 12, 14, BLACK)
+def folded_page(c, x0, y0, x1, y1, fold):
+    rect(c, x0, y0, x1, y1, WHITE)
+    frame(c, x0, y0, x1, y1, BLACK)
     # the folded top-right corner: cut off along the diagonal, fold shown grey
-    for y in range(1, 5):
-        for x in range(9, 13):
-            d = (x - 9) - (y - 1)
+    left, bottom = x1 - fold + 1, y0 + fold - 1
+    for y in range(y0, bottom + 1):
+        for x in range(left, x1 + 1):
+            d = (x - left) - (y - y0)
             if d > 0:
                 c[y][x] = T
-            elif d == 0:
-                c[y][x] = BLACK
-            elif x == 9 or y == 4:
+            elif d == 0 or x == left or y == bottom:
                 c[y][x] = BLACK
             else:
                 c[y][x] = LIGHT
     return c
+
+
+def page():
+    return folded_page(canvas(16), 3, 1, 12, 14, 4)
 
 
 def page_tick():
@@ -137,18 +139,7 @@ def icon():
 
 def langfile():
     # a language file: a page with "Ab" and lines of text in two colours
-    c = canvas(24)
-    rect(c, 4, 1, 19, 22, WHITE)
-    frame(c, 4, 1, 19, 22, BLACK)
-    for y in range(1, 6):
-        for x in range(15, 20):
-            d = (x - 15) - (y - 1)
-            if d > 0:
-                c[y][x] = T
-            elif d == 0 or x == 15 or y == 5:
-                c[y][x] = BLACK
-            else:
-                c[y][x] = LIGHT
+    c = folded_page(canvas(24), 4, 1, 19, 22, 5)
     text(c, 6, 4, "Ab", BLUE)
     for y, colour in ((13, NAVY), (15, RED), (17, NAVY), (19, TEAL)):
         for x in range(6, 18):
