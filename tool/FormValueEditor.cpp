@@ -90,7 +90,8 @@ void TfrmValueEditor::FillCopySourceList()
     for (int32_t i = 2; i <= kLastListItem; ++i) {
         const std::string name = vantrel::GetItemByIndex(Param.FileList, i, cr);
         if (name.empty()) break;
-        cboLanguageFile->addItem(ToQt(name));
+        // The name's own bytes go with the entry: the copy's source path is built from them.
+        cboLanguageFile->addItem(ToQt(name), QByteArray::fromStdString(name));
     }
     if (cboLanguageFile->count() == 0) {
         optLangCopyDefault->setChecked(true);
@@ -142,7 +143,7 @@ void TfrmValueEditor::CreateNewLanguageFile()
     if (optLangCopyDefault->isChecked()) {
         frmMain->DefaultLang->SaveToFile(target);
     } else if (optLangCopyUser->isChecked()) {
-        const std::string source = Param.LanguageDir + FromQt(cboLanguageFile->currentText());
+        const std::string source = Param.LanguageDir + cboLanguageFile->currentData().toByteArray().toStdString();
         const std::string error = vantrel::MyCopyFile2(source, target);
         if (!error.empty()) return RejectName(error, "Copy File");
     }

@@ -1,6 +1,7 @@
 #include "MorlexFixture.h"
 
 #include "FormValueEditor.h"
+#include "uDyxSubs.h"
 #include "ui/WindowHandles.h"
 
 #include <QComboBox>
@@ -87,6 +88,7 @@ TEST_F(ValueEditorTest, ChecksTheNameInOrderAndWritesTheDefaultTextsOnlyWhenItPa
 TEST_F(ValueEditorTest, CopiesTheChosenFileOrShowsTheCopyError)
 {
     AddLanguageFile("de.lang", {{0, "Gut"}, {1, "Ja"}});
+    AddLanguageFile("fran\xe7" "ais.lang", {{0, "Bien"}}); // not a UTF-8 name
     Start();
     const std::string dir = frmMain->LanguageDir;
     const struct {
@@ -94,17 +96,19 @@ TEST_F(ValueEditorTest, CopiesTheChosenFileOrShowsTheCopyError)
         std::string error; // empty: the copy succeeds
     } cases[] = {{"0\rgone.lang\r", "Source file '" + dir + "gone.lang' does not exist.|Copy File"},
                  {"4\rde.lang\r", "Source file '" + dir + "' does not exist.|Copy File"},
-                 {"0\rde.lang\r", ""}};
+                 {"0\rde.lang\r", ""}, {"0\rfran\xe7" "ais.lang\r", ""}};
+    int n = 0;
     for (const auto& c : cases) {
         boxes_.clear();
         TMyParam param;
-        EXPECT_EQ(RunDialog(param, c.fileList, [](TfrmValueEditor* d) {
-            d->txtLangFileName->setText("copy.lang");
+        EXPECT_EQ(RunDialog(param, c.fileList, [&](TfrmValueEditor* d) {
+            d->txtLangFileName->setText(QString("copy%1.lang").arg(++n));
             d->cmdOK->click();
         }), c.error.empty());
         EXPECT_EQ(boxes_.empty() ? "" : boxes_[0].text + "|" + boxes_[0].caption, c.error);
+        const std::string source = vantrel::GetItemByIndex(c.fileList, 2, "\r");
+        EXPECT_TRUE(!c.error.empty() || ReadBytes(LanguageHostDir() / param.NewFileName) == ReadBytes(LanguageHostDir() / source));
     }
-    EXPECT_EQ(ReadBytes(LanguageHostDir() / "copy.lang"), ReadBytes(LanguageHostDir() / "de.lang"));
 }
 
 } // namespace
