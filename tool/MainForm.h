@@ -198,7 +198,8 @@ private:
     void ConnectLanguagePage();
     void ConnectLanguageCommands();
     bool LanguageLabelEvent(QEvent* event);
-    int AskOwned(const std::string& Text, const std::string& Caption, unsigned Flags);
+    /// A message box owned by the main window; the ID* value of its answer.
+    int OwnedMessageBox(const std::string& Text, const std::string& Caption, unsigned Flags);
     void PlaceEditPanel();
     bool TakeDefaultButtonKey(QObject* watched, QKeyEvent* key);
     bool TranslationBoxKey(QKeyEvent* key);

@@ -27,7 +27,7 @@ using vantrel::files_detail::FileExists;
 
 } // namespace
 
-int TfrmMain::AskOwned(const std::string& Text, const std::string& Caption, unsigned Flags)
+int TfrmMain::OwnedMessageBox(const std::string& Text, const std::string& Caption, unsigned Flags)
 {
     return win32::MessageBoxA(ui::HandleOf(this), Text.c_str(), Caption.c_str(), Flags);
 }
@@ -117,18 +117,18 @@ void TfrmMain::actLangRenameExecute(QObject*)
         if (!ui::InputQuery(caption, "PLease input new file name:", name)) return;
         newPath = LanguageDir + name;
         if (!HasLanguageExtension(name)) {
-            AskOwned("File extension must be '*.lang'.", kNameError, kErrorBox);
+            OwnedMessageBox("File extension must be '*.lang'.", kNameError, kErrorBox);
         } else if (HasFolderPart(name)) {
-            AskOwned("File name can not include path or drive.", kNameError, kErrorBox);
+            OwnedMessageBox("File name can not include path or drive.", kNameError, kErrorBox);
             name = BareName(name);
         } else if (FileExists(newPath)) {
-            AskOwned("Language file " + name + " already exists.", kNameError, kErrorBox);
+            OwnedMessageBox("Language file " + name + " already exists.", kNameError, kErrorBox);
         } else {
             break;
         }
     }
     if (!vantrel::MyRenameFile(oldPath, newPath)) {
-        AskOwned("Failed to rename language file to " + newPath + ".", "Rename error", kErrorBox);
+        OwnedMessageBox("Failed to rename language file to " + newPath + ".", "Rename error", kErrorBox);
         return;
     }
     UserLang->FileName = newPath;
@@ -142,11 +142,11 @@ void TfrmMain::actLangDeleteExecute(QObject*)
     if (name.empty()) return;
     const std::string path = LanguageDir + name;
     if (!FileExists(path)) {
-        AskOwned("Language file " + name + " does not exist.", kNameError, kErrorBox);
+        OwnedMessageBox("Language file " + name + " does not exist.", kNameError, kErrorBox);
         return;
     }
     // Only a Yes deletes: a box that could not be shown (0) is no consent.
-    if (AskOwned("Are your sure to delete file '" + name + "'?", "Confirm Delete",
+    if (OwnedMessageBox("Are your sure to delete file '" + name + "'?", "Confirm Delete",
                  win32::MB_YESNO | win32::MB_ICONQUESTION) != win32::IDYES)
         return;
     vantrel::MyDeleteFile(path);
