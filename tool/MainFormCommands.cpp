@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCursor>
 #include <QEvent>
 #include <QLabel>
 #include <QMenu>
@@ -40,6 +41,11 @@ void TfrmMain::ConnectLanguageCommands()
     ui::Connect(actLangDelete, &QAction::triggered, this, [this] { actLangDeleteExecute(actLangDelete); });
     ui::Connect(mnuLangPopupExport, &QAction::triggered, this,
                 [this] { mnuLangPopupExportClick(mnuLangPopupExport); });
+    // The menu takes the mouse, so a label it opened over hears of no leave.
+    ui::Connect(mnuLangPopup, &QMenu::aboutToHide, this, [this] {
+        if (!lblLanguageFile->rect().contains(lblLanguageFile->mapFromGlobal(QCursor::pos())))
+            lblLanguageFileMouseLeave(lblLanguageFile);
+    });
     // Every press on the label opens the menu, the right button's included.
     lblLanguageFile->setContextMenuPolicy(Qt::PreventContextMenu);
     lblLanguageFile->installEventFilter(this);
