@@ -53,62 +53,46 @@ TEST_F(ValueEditorTest, OpensWithTheNamesAndPreselectionOfTheFileList)
     }
 }
 
-TEST_F(ValueEditorTest, ChecksTheNameInOrderAndWritesTheDefaultTextsOnlyWhenItPasses)
+TEST_F(ValueEditorTest, ChecksTheNameInOrderThenWritesTheDefaultTextsOrACopy)
 {
-    const std::string path = "File name can not include path or drive letter.|", ext = "File extension must be '*.lang'.|";
-    const struct {
-        const char* typed;
-        std::string outcome; // the message and the name box after it, or the file created
-    } cases[] = {{"  MY.LANG  ", "MY.LANG"}, {".lang", ".lang"}, {"   ", "File name can not be empty.|   "},
-                 {"sub\\x.txt", ext + "sub\\x.txt"}, {"x.lang/y", ext + "x.lang/y"}, {"..\\x.lang", path + "x.lang"},
-                 {"C:x.lang", path + "x.lang"}, {"../x.lang", path + "x.lang"},
-                 {"DE.lang", "Language file DE.lang already exists.|DE.lang"}};
-    AddLanguageFile("de.lang", {{0, "Gut"}});
+    AddLanguageFile("de.lang", {{0, "Gut"}, {1, "Ja"}});
+    AddLanguageFile("fran\xe7" "ais.lang", {{0, "Bien"}}); // not a UTF-8 name
     Start();
+    const std::string error = "File name error: ", ext = error + "File extension must be '*.lang'.|",
+                      path = error + "File name can not include path or drive letter.|",
+                      missing = "Copy File: Source file '" + frmMain->LanguageDir;
+    const struct {
+        const char *fileList, *typed;
+        std::string outcome; // the boxes and the name box after them, or the file created
+    } cases[] = {
+        {"-1\r", "  MY.LANG  ", "MY.LANG"}, {"-1\r", ".lang", ".lang"},
+        {"-1\r", "   ", error + "File name can not be empty.|   "}, {"-1\r", "sub\\x.txt", ext + "sub\\x.txt"},
+        {"-1\r", "x.lang/y", ext + "x.lang/y"}, {"-1\r", "..\\x.lang", path + "x.lang"},
+        {"-1\r", "C:x.lang", path + "x.lang"}, {"-1\r", "../x.lang", path + "x.lang"},
+        {"-1\r", "DE.lang", error + "Language file DE.lang already exists.|DE.lang"},
+        {"0\rgone.lang\r", "c.lang", missing + "gone.lang' does not exist.|c.lang"},
+        {"4\rde.lang\r", "c.lang", missing + "' does not exist.|c.lang"},
+        {"0\rde.lang\r", "c1.lang", "c1.lang"}, {"0\rfran\xe7" "ais.lang\r", "c2.lang", "c2.lang"},
+    };
     for (const auto& c : cases) {
         boxes_.clear();
         TMyParam param;
         std::string outcome;
         win32::HWND owner = 0;
-        const bool created = RunDialog(param, "-1\r", [&](TfrmValueEditor* d) {
+        const bool created = RunDialog(param, c.fileList, [&](TfrmValueEditor* d) {
             owner = ui::HandleOf(d);
             d->txtLangFileName->setText(c.typed);
             PressKey(d->txtLangFileName, Qt::Key_Return);
-            for (const auto& box : boxes_) outcome += box.text + "|";
+            for (const auto& box : boxes_) outcome += box.caption + ": " + box.text + "|";
             if (d->focusWidget() == d->txtLangFileName) outcome += d->txtLangFileName->text().toStdString();
         });
         EXPECT_EQ(created ? param.NewFileName : outcome, c.outcome);
-        if (created) EXPECT_NE(ReadBytes(LanguageHostDir() / c.outcome).find("[0000] OK\r\n"), std::string::npos);
+        const std::string source = vantrel::GetItemByIndex(c.fileList, 2, "\r"), made = ReadBytes(LanguageHostDir() / c.outcome);
+        if (created) EXPECT_TRUE(source.empty() ? made.find("[0000] OK\r\n") != std::string::npos : made == ReadBytes(LanguageHostDir() / source));
         else EXPECT_EQ(param.NewFileName, "untouched");
-        for (const auto& box : boxes_) EXPECT_TRUE(box.caption == "File name error" && box.owner == owner && box.flags == 16);
+        for (const auto& box : boxes_) EXPECT_TRUE(box.owner == owner && box.flags == 16);
     }
-    EXPECT_FALSE(fs::exists(LanguageHostDir() / "x.lang"));
-}
-
-TEST_F(ValueEditorTest, CopiesTheChosenFileOrShowsTheCopyError)
-{
-    AddLanguageFile("de.lang", {{0, "Gut"}, {1, "Ja"}});
-    AddLanguageFile("fran\xe7" "ais.lang", {{0, "Bien"}}); // not a UTF-8 name
-    Start();
-    const std::string dir = frmMain->LanguageDir;
-    const struct {
-        const char* fileList;
-        std::string error; // empty: the copy succeeds
-    } cases[] = {{"0\rgone.lang\r", "Source file '" + dir + "gone.lang' does not exist.|Copy File"},
-                 {"4\rde.lang\r", "Source file '" + dir + "' does not exist.|Copy File"},
-                 {"0\rde.lang\r", ""}, {"0\rfran\xe7" "ais.lang\r", ""}};
-    int n = 0;
-    for (const auto& c : cases) {
-        boxes_.clear();
-        TMyParam param;
-        EXPECT_EQ(RunDialog(param, c.fileList, [&](TfrmValueEditor* d) {
-            d->txtLangFileName->setText(QString("copy%1.lang").arg(++n));
-            d->cmdOK->click();
-        }), c.error.empty());
-        EXPECT_EQ(boxes_.empty() ? "" : boxes_[0].text + "|" + boxes_[0].caption, c.error);
-        const std::string source = vantrel::GetItemByIndex(c.fileList, 2, "\r");
-        EXPECT_TRUE(!c.error.empty() || ReadBytes(LanguageHostDir() / param.NewFileName) == ReadBytes(LanguageHostDir() / source));
-    }
+    EXPECT_FALSE(fs::exists(LanguageHostDir() / "x.lang") || fs::exists(LanguageHostDir() / "c.lang"));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "MorlexFixture.h"
 
+#include "FormValueEditor.h"
 #include "ui/WindowHandles.h"
 
 #include <QAction>
@@ -16,10 +17,10 @@
 namespace morlex::testing {
 namespace {
 
-// The language file menu's state as it opens through event, sent to target
-// (the tool button, which runs it modally, by a click): New, Rename and
-// Delete enabled, Export and its separator shown.
-std::string OpenMenu(QWidget* target, QEvent::Type event)
+// The language file menu's state as it opens from target (the tool button
+// runs it modally, when clicked): New, Rename and Delete enabled, Export
+// and its separator shown.
+std::string OpenMenu(QWidget* target)
 {
     QMenu* menu = frmMain->mnuLangPopup;
     std::string state = "not opened";
@@ -34,10 +35,10 @@ std::string OpenMenu(QWidget* target, QEvent::Type event)
     const QPoint at(3, 4);
     QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(QPointF(at)), Qt::RightButton, Qt::RightButton, {});
     QContextMenuEvent context(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
-    if (event == QEvent::MouseButtonRelease) {
+    if (target == frmMain->ToolButton2) {
         QTimer::singleShot(0, menu, note);
-        static_cast<QToolButton*>(target)->click();
-    } else QApplication::sendEvent(target, event == QEvent::ContextMenu ? static_cast<QEvent*>(&context) : &press);
+        frmMain->ToolButton2->click();
+    } else QApplication::sendEvent(target, target == frmMain->lblLanguageFile ? static_cast<QEvent*>(&press) : &context);
     note();
     return state;
 }
@@ -56,9 +57,9 @@ TEST_F(LanguageCommandsTest, MenuIsTheSameFromAllFourPlacesAndHidesExportForTheR
         frmMain->LoadLanguageFileList(0, true, "");
         if (step.withDfm) WriteBytes(programDir_ / "MainForm.dfm", "object");
         else fs::remove(programDir_ / "MainForm.dfm");
-        EXPECT_EQ(OpenMenu(frmMain->cboLanguageFile, QEvent::ContextMenu) + OpenMenu(frmMain->lvLanguage->viewport(), QEvent::ContextMenu) +
-                      OpenMenu(frmMain->ToolButton2, QEvent::MouseButtonRelease) + OpenMenu(frmMain->lblLanguageFile, QEvent::MouseButtonPress),
-                  step.state + step.state + step.state + step.state);
+        for (QWidget* place : std::initializer_list<QWidget*>{frmMain->cboLanguageFile, frmMain->lvLanguage->viewport(),
+                                                              frmMain->ToolButton2, frmMain->lblLanguageFile})
+            EXPECT_EQ(OpenMenu(place), step.state);
     }
     QLabel* label = frmMain->lblLanguageFile;
     QEvent enter(QEvent::Enter), leave(QEvent::Leave);
@@ -69,8 +70,28 @@ TEST_F(LanguageCommandsTest, MenuIsTheSameFromAllFourPlacesAndHidesExportForTheR
     // The menu holds the mouse: a pointer that left through it leaves the label plain.
     QCursor::setPos(label->mapToGlobal(QPoint(-50, -50)));
     QApplication::sendEvent(label, &enter);
-    OpenMenu(label, QEvent::MouseButtonPress);
+    OpenMenu(label);
     EXPECT_FALSE(label->font().underline());
+}
+
+TEST_F(LanguageCommandsTest, NewCopiesTheChosenFileAndChoosesTheNewFile)
+{
+    const std::string odd = "fran\xe7" "ais.lang"; // not a UTF-8 name
+    AddLanguageFile("de.lang", {{0, "Gut"}});
+    AddLanguageFile(odd, {{0, "Bien"}});
+    Start();
+    frmMain->LoadLanguageFileList(0, true, odd);
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<TfrmValueEditor*>(QApplication::activeModalWidget());
+        if (!dialog) return ADD_FAILURE() << "no value editor is open";
+        dialog->txtLangFileName->setText("new.lang");
+        dialog->cmdOK->click();
+        if (dialog->isVisible()) dialog->cmdCancel->click();
+    });
+    frmMain->actLangNew->trigger();
+    EXPECT_EQ(ReadBytes(LanguageHostDir() / "new.lang"), ReadBytes(LanguageHostDir() / odd));
+    EXPECT_EQ(frmMain->FileBoxText() + "|" + frmMain->CurrentLanguageFile + "|" + frmMain->UserLang->GetMsgItem(0),
+              "new.lang|new.lang|Bien");
 }
 
 TEST_F(LanguageCommandsTest, RenamePromptsUntilTheNamePassesOrIsCancelled)
@@ -110,22 +131,14 @@ TEST_F(LanguageCommandsTest, RenamePromptsUntilTheNamePassesOrIsCancelled)
         EXPECT_TRUE(fs::exists(LanguageHostDir() / now) && fs::exists(LanguageHostDir() / "de.lang") == c.renamedTo.empty());
         EXPECT_EQ(frmMain->FileBoxEntry(index) + "|" + frmMain->FileBoxText() + "|" + frmMain->CurrentLanguageFile, now + "|" + now + "|" + now);
         EXPECT_EQ(frmMain->UserLang->FileName, c.renamedTo.empty() ? loaded : frmMain->LanguageDir + now);
+        frmMain->txtUserLang->setText("Sehr gut"); // Modify and Export take the file under its name now
+        frmMain->cmdLangModify->click();
+        frmMain->mnuLangPopupExportClick(nullptr);
+        EXPECT_NE(ReadBytes(LanguageHostDir() / now).find("[0000] Sehr gut\r\n"), std::string::npos);
+        const std::string unit = "uLanguage" + now.substr(0, now.size() - 5) + ".pas";
+        EXPECT_NE(ReadBytes(LanguageHostDir() / unit).find("'[0000] Sehr gut'"), std::string::npos);
         DestroyForms();
     }
-}
-
-TEST_F(LanguageCommandsTest, AfterARenameModifyAndExportUseTheNewName)
-{
-    AddLanguageFile("de.lang", {{0, "Gut"}});
-    WriteBytes(programDir_ / "MainForm.dfm", "object");
-    Start();
-    promptAnswers_ = {"fr.lang"};
-    frmMain->actLangRename->trigger();
-    frmMain->txtUserLang->setText("Sehr gut");
-    frmMain->cmdLangModify->click();
-    frmMain->mnuLangPopupExport->trigger();
-    EXPECT_NE(ReadBytes(LanguageHostDir() / "fr.lang").find("[0000] Sehr gut\r\n"), std::string::npos);
-    EXPECT_NE(ReadBytes(LanguageHostDir() / "uLanguagefr.pas").find("'[0000] Sehr gut'"), std::string::npos);
 }
 
 TEST_F(LanguageCommandsTest, DeleteAsksFirstAndListsTheFolderAgain)
