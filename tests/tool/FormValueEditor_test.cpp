@@ -31,29 +31,7 @@ bool RunDialog(TMyParam& param, const std::string& fileList, const std::function
 
 class ValueEditorTest : public MorlexTest {};
 
-TEST_F(ValueEditorTest, OpensWithTheNamesAndPreselectionOfTheFileList)
-{
-    std::string many = "5\r";
-    for (int i = 1; i <= 120; ++i) many += "f" + std::to_string(i) + ".lang\r";
-    const struct {
-        std::string fileList, state; // names offered, selection, copy option checked and enabled
-    } cases[] = {{"-1\r", "0 -1 00"}, {"1\rde.lang\rfr.lang\r", "2 1 11"}, {many, "99 5 11"},
-                 {"-1\rde.lang\r", "1 -1 11"}, {"2\ra\rb\r", "2 -1 11"}};
-    Start();
-    for (const auto& c : cases) {
-        TMyParam param;
-        EXPECT_FALSE(RunDialog(param, c.fileList, [&](TfrmValueEditor* d) {
-            PressKey(d, Qt::Key_Escape);
-            EXPECT_EQ(d->windowTitle() + d->txtLangFileName->text(), "New LanguageMyLanguage.lang");
-            EXPECT_TRUE(d->isVisible() && d->focusWidget() == d->txtLangFileName && d->cboLanguageFile->isEnabled());
-            EXPECT_EQ(QString("%1 %2 %3%4").arg(d->cboLanguageFile->count()).arg(d->cboLanguageFile->currentIndex())
-                          .arg(d->optLangCopyUser->isChecked()).arg(d->optLangCopyUser->isEnabled()).toStdString(), c.state);
-        }));
-        EXPECT_EQ(param.NewFileName, "untouched");
-    }
-}
-
-TEST_F(ValueEditorTest, ChecksTheNameInOrderThenWritesTheDefaultTextsOrACopy)
+TEST_F(ValueEditorTest, OpensOnTheFileListThenChecksTheNameInOrderAndWritesTheDefaultTextsOrACopy)
 {
     AddLanguageFile("de.lang", {{0, "Gut"}, {1, "Ja"}});
     AddLanguageFile("fran\xe7" "ais.lang", {{0, "Bien"}}); // not a UTF-8 name
@@ -61,18 +39,25 @@ TEST_F(ValueEditorTest, ChecksTheNameInOrderThenWritesTheDefaultTextsOrACopy)
     const std::string error = "File name error: ", ext = error + "File extension must be '*.lang'.|",
                       path = error + "File name can not include path or drive letter.|",
                       missing = "Copy File: Source file '" + frmMain->LanguageDir;
+    std::string many = "5\r";
+    for (int i = 1; i <= 120; ++i) many += "f" + std::to_string(i) + ".lang\r";
     const struct {
-        const char *fileList, *typed;
+        std::string fileList, state; // names offered, selection, copy option checked and enabled
+        const char* typed;
         std::string outcome; // the boxes and the name box after them, or the file created
     } cases[] = {
-        {"-1\r", "  MY.LANG  ", "MY.LANG"}, {"-1\r", ".lang", ".lang"},
-        {"-1\r", "   ", error + "File name can not be empty.|   "}, {"-1\r", "sub\\x.txt", ext + "sub\\x.txt"},
-        {"-1\r", "x.lang/y", ext + "x.lang/y"}, {"-1\r", "..\\x.lang", path + "x.lang"},
-        {"-1\r", "C:x.lang", path + "x.lang"}, {"-1\r", "../x.lang", path + "x.lang"},
-        {"-1\r", "DE.lang", error + "Language file DE.lang already exists.|DE.lang"},
-        {"0\rgone.lang\r", "c.lang", missing + "gone.lang' does not exist.|c.lang"},
-        {"4\rde.lang\r", "c.lang", missing + "' does not exist.|c.lang"},
-        {"0\rde.lang\r", "c1.lang", "c1.lang"}, {"0\rfran\xe7" "ais.lang\r", "c2.lang", "c2.lang"},
+        {"-1\r", "0 -1 00", "  MY.LANG  ", "MY.LANG"}, {"-1\r", "0 -1 00", ".lang", ".lang"},
+        {"-1\r", "0 -1 00", "   ", error + "File name can not be empty.|   "},
+        {"-1\r", "0 -1 00", "sub\\x.txt", ext + "sub\\x.txt"}, {"-1\r", "0 -1 00", "x.lang/y", ext + "x.lang/y"},
+        {"-1\r", "0 -1 00", "..\\x.lang", path + "x.lang"}, {"-1\r", "0 -1 00", "C:x.lang", path + "x.lang"},
+        {"-1\r", "0 -1 00", "../x.lang", path + "x.lang"},
+        {"-1\r", "0 -1 00", "DE.lang", error + "Language file DE.lang already exists.|DE.lang"},
+        {"0\rgone.lang\r", "1 0 11", "c.lang", missing + "gone.lang' does not exist.|c.lang"},
+        {many, "99 5 11", "c.lang", missing + "f6.lang' does not exist.|c.lang"},
+        {"-1\rde.lang\r", "1 -1 11", "c.lang", missing + "' does not exist.|c.lang"},
+        {"2\ra\rb\r", "2 -1 11", "c.lang", missing + "' does not exist.|c.lang"},
+        {"1\rfr.lang\rde.lang\r", "2 1 11", "c1.lang", "c1.lang"},
+        {"0\rfran\xe7" "ais.lang\r", "1 0 11", "c2.lang", "c2.lang"},
     };
     for (const auto& c : cases) {
         boxes_.clear();
@@ -81,14 +66,23 @@ TEST_F(ValueEditorTest, ChecksTheNameInOrderThenWritesTheDefaultTextsOrACopy)
         win32::HWND owner = 0;
         const bool created = RunDialog(param, c.fileList, [&](TfrmValueEditor* d) {
             owner = ui::HandleOf(d);
+            PressKey(d, Qt::Key_Escape);
+            EXPECT_EQ(d->windowTitle() + d->txtLangFileName->text(), "New LanguageMyLanguage.lang");
+            EXPECT_TRUE(d->isVisible() && d->focusWidget() == d->txtLangFileName && d->cboLanguageFile->isEnabled());
+            EXPECT_EQ(QString("%1 %2 %3%4").arg(d->cboLanguageFile->count()).arg(d->cboLanguageFile->currentIndex())
+                          .arg(d->optLangCopyUser->isChecked()).arg(d->optLangCopyUser->isEnabled()).toStdString(), c.state);
             d->txtLangFileName->setText(c.typed);
             PressKey(d->txtLangFileName, Qt::Key_Return);
             for (const auto& box : boxes_) outcome += box.caption + ": " + box.text + "|";
             if (d->focusWidget() == d->txtLangFileName) outcome += d->txtLangFileName->text().toStdString();
         });
         EXPECT_EQ(created ? param.NewFileName : outcome, c.outcome);
-        const std::string source = vantrel::GetItemByIndex(c.fileList, 2, "\r"), made = ReadBytes(LanguageHostDir() / c.outcome);
-        if (created) EXPECT_TRUE(source.empty() ? made.find("[0000] OK\r\n") != std::string::npos : made == ReadBytes(LanguageHostDir() / source));
+        const int sel = std::stoi(c.fileList); // a copy's source, when the copy option was chosen
+        const std::string source = sel < 0 ? "" : vantrel::GetItemByIndex(c.fileList, sel + 2, "\r");
+        const std::string made = ReadBytes(LanguageHostDir() / c.outcome);
+        if (created)
+            EXPECT_TRUE(source.empty() ? made.find("[0000] OK\r\n") != std::string::npos
+                                       : made == ReadBytes(LanguageHostDir() / source));
         else EXPECT_EQ(param.NewFileName, "untouched");
         for (const auto& box : boxes_) EXPECT_TRUE(box.owner == owner && box.flags == 16);
     }

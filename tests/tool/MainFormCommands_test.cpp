@@ -14,6 +14,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace morlex::testing {
 namespace {
 
@@ -94,66 +96,45 @@ TEST_F(LanguageCommandsTest, NewCopiesTheChosenFileAndChoosesTheNewFile)
               "new.lang|new.lang|Bien");
 }
 
-TEST_F(LanguageCommandsTest, RenamePromptsUntilTheNamePassesOrIsCancelled)
+// The names, sorted, each followed by a blank.
+std::string Names(std::vector<std::string> names)
 {
-    const std::string ext = "File extension must be '*.lang'.|", path = "File name can not include path or drive.|";
-    const struct {
-        std::vector<std::optional<std::string>> answers;
-        std::string offered, messages; // the texts each prompt opened with; the boxes shown
-        std::string renamedTo; // empty: nothing changes
-    } cases[] = {
-        {{{}}, "de.lang|", "", ""},
-        {{"de.lang", "DE.LANG", {}}, "de.lang|de.lang|DE.LANG|",
-         "Language file de.lang already exists.|Language file DE.LANG already exists.|", ""},
-        {{"fr.txt", "", "fr.lang ", "C:\\x\\fr.txt", {}}, "de.lang|fr.txt||fr.lang |C:\\x\\fr.txt|", ext + ext + ext + ext, ""},
-        {{"sub/fr.lang", "sub\\fr.lang", "C:fr.lang", {}}, "de.lang|fr.lang|fr.lang|fr.lang|", path + path + path, ""},
-        {{"../fr.lang", "fr.lang"}, "de.lang|fr.lang|", path, "fr.lang"},
-        {{" fr.lang"}, "de.lang|", "", " fr.lang"},
-        {{"FR.LANG"}, "de.lang|", "", "FR.LANG"},
-    };
-    for (const auto& c : cases) {
-        fs::remove_all(LanguageHostDir());
-        AddLanguageFile("zz.lang", {{0, "Zed"}});
-        AddLanguageFile("de.lang", {{0, "Gut"}});
-        Start();
-        frmMain->LoadLanguageFileList(0, true, "de.lang");
-        const int index = frmMain->FileBoxIndex();
-        const std::string loaded = frmMain->UserLang->FileName;
-        boxes_.clear();
-        prompts_.clear();
-        promptAnswers_.assign(c.answers.begin(), c.answers.end());
-        frmMain->actLangRename->trigger();
-        std::string offered, messages;
-        for (const auto& p : prompts_) offered += (p.caption + p.prompt == "Rename de.lang" "PLease input new file name:" ? p.value : "?") + "|";
-        for (const auto& box : boxes_) messages += (box.caption == "File name error" && box.owner == ui::HandleOf(frmMain) ? box.text : "?") + "|";
-        EXPECT_EQ(offered + messages, c.offered + c.messages);
-        const std::string now = c.renamedTo.empty() ? "de.lang" : c.renamedTo;
-        EXPECT_TRUE(fs::exists(LanguageHostDir() / now) && fs::exists(LanguageHostDir() / "de.lang") == c.renamedTo.empty());
-        EXPECT_EQ(frmMain->FileBoxEntry(index) + "|" + frmMain->FileBoxText() + "|" + frmMain->CurrentLanguageFile, now + "|" + now + "|" + now);
-        EXPECT_EQ(frmMain->UserLang->FileName, c.renamedTo.empty() ? loaded : frmMain->LanguageDir + now);
-        frmMain->txtUserLang->setText("Sehr gut"); // Modify and Export take the file under its name now
-        frmMain->cmdLangModify->click();
-        frmMain->mnuLangPopupExportClick(nullptr);
-        EXPECT_NE(ReadBytes(LanguageHostDir() / now).find("[0000] Sehr gut\r\n"), std::string::npos);
-        const std::string unit = "uLanguage" + now.substr(0, now.size() - 5) + ".pas";
-        EXPECT_NE(ReadBytes(LanguageHostDir() / unit).find("'[0000] Sehr gut'"), std::string::npos);
-        DestroyForms();
-    }
+    std::sort(names.begin(), names.end());
+    std::string text;
+    for (const std::string& name : names) text += name + " ";
+    return text;
 }
 
-TEST_F(LanguageCommandsTest, DeleteAsksFirstAndListsTheFolderAgain)
+TEST_F(LanguageCommandsTest, RenameAndDeleteAskUntilAnsweredAndModifyAndExportFollowTheCurrentFile)
 {
-    const std::string ask = "Are your sure to delete file 'de.lang'?|Confirm Delete|36";
+    const std::string ext = "File name error: File extension must be '*.lang'.|", exists = "File name error: Language file ",
+                      path = "File name error: File name can not include path or drive.|",
+                      ask = "Confirm Delete: Are your sure to delete file 'de.lang'?|";
     const struct {
-        int files, answer;
+        bool rename;
+        std::vector<std::optional<std::string>> answers; // Rename's prompts; Delete's answer is No while empty
+        int files; // zz.lang and de.lang, or de.lang alone
         bool removedOutside;
-        std::string message;
-        int left;
-    } cases[] = {{2, win32::IDNO, false, ask, 2},
-                 {2, win32::IDYES, true, "Language file de.lang does not exist.|File name error|16", 2},
-                 {2, win32::IDYES, false, ask, 1},
-                 {1, win32::IDYES, false, ask, 0}};
+        std::string shown; // the texts the prompts opened with, then the boxes
+        std::string after; // the file box's entries, then its chosen file
+    } cases[] = {
+        {true, {{}}, 2, false, "de.lang|", "de.lang zz.lang |de.lang"},
+        {true, {"de.lang", "DE.LANG", {}}, 2, false, "de.lang|de.lang|DE.LANG|" + exists + "de.lang already exists.|" +
+         exists + "DE.LANG already exists.|", "de.lang zz.lang |de.lang"},
+        {true, {"fr.txt", "", "fr.lang ", "C:\\x\\fr.txt", {}}, 2, false, "de.lang|fr.txt||fr.lang |C:\\x\\fr.txt|" +
+         ext + ext + ext + ext, "de.lang zz.lang |de.lang"},
+        {true, {"sub/fr.lang", "sub\\fr.lang", "C:fr.lang", {}}, 2, false, "de.lang|fr.lang|fr.lang|fr.lang|" + path +
+         path + path, "de.lang zz.lang |de.lang"},
+        {true, {"../fr.lang", "fr.lang"}, 2, false, "de.lang|fr.lang|" + path, "fr.lang zz.lang |fr.lang"},
+        {true, {" fr.lang"}, 2, false, "de.lang|", " fr.lang zz.lang | fr.lang"},
+        {true, {"FR.LANG"}, 2, false, "de.lang|", "FR.LANG zz.lang |FR.LANG"},
+        {false, {}, 2, false, ask, "de.lang zz.lang |de.lang"},
+        {false, {{}}, 2, true, exists + "de.lang does not exist.|", "de.lang zz.lang |de.lang"},
+        {false, {{}}, 2, false, ask, "zz.lang |zz.lang"},
+        {false, {{}}, 1, false, ask, "|"},
+    };
     for (const auto& c : cases) {
+        DestroyForms();
         fs::remove_all(LanguageHostDir());
         if (c.files == 2) AddLanguageFile("zz.lang", {{0, "Zed"}});
         AddLanguageFile("de.lang", {{0, "Gut"}});
@@ -162,16 +143,32 @@ TEST_F(LanguageCommandsTest, DeleteAsksFirstAndListsTheFolderAgain)
         if (c.removedOutside) fs::remove(LanguageHostDir() / "de.lang");
         boxes_.clear();
         prompts_.clear();
-        boxAnswers_ = {c.answer};
-        frmMain->actLangDelete->trigger();
-        frmMain->actLangRenameExecute(nullptr); // with no file left: no prompt, no box
-        ASSERT_FALSE(boxes_.empty());
-        EXPECT_EQ(boxes_[0].text + "|" + boxes_[0].caption + "|" + std::to_string(boxes_[0].flags), c.message);
-        EXPECT_EQ(boxes_[0].owner, ui::HandleOf(frmMain));
-        EXPECT_EQ(frmMain->FileBoxCount(), c.left);
-        EXPECT_EQ(frmMain->CurrentLanguageFile, frmMain->FileBoxText());
-        EXPECT_EQ(prompts_.size(), c.left ? 1u : 0u);
-        DestroyForms();
+        promptAnswers_.assign(c.answers.begin(), c.answers.end());
+        boxAnswers_ = {c.answers.empty() ? win32::IDNO : win32::IDYES};
+        (c.rename ? frmMain->actLangRename : frmMain->actLangDelete)->trigger();
+        std::string shown;
+        for (const auto& p : prompts_) shown += (p.caption + p.prompt == "Rename de.lang" "PLease input new file name:" ? p.value : "?") + "|";
+        for (const auto& box : boxes_) shown += (box.owner == ui::HandleOf(frmMain) ? box.caption + ": " + box.text : "?") + "|";
+        EXPECT_EQ(shown, c.shown);
+        std::vector<std::string> entries, disk;
+        for (int i = 0; i < frmMain->FileBoxCount(); ++i) entries.push_back(frmMain->FileBoxEntry(i));
+        for (const auto& file : fs::directory_iterator(LanguageHostDir())) disk.push_back(file.path().filename());
+        const std::string current = frmMain->CurrentLanguageFile;
+        EXPECT_EQ(Names(entries) + "|" + frmMain->FileBoxText() + "|" + current, c.after + "|" + current);
+        EXPECT_EQ(Names(disk), c.removedOutside ? "zz.lang " : Names(entries));
+        if (current.empty()) { // Rename and Delete do nothing with an empty file box
+            frmMain->actLangRename->trigger();
+            frmMain->actLangDelete->trigger();
+            EXPECT_EQ(prompts_.size() + boxes_.size(), 1u);
+            continue;
+        }
+        EXPECT_EQ(frmMain->UserLang->FileName, frmMain->LanguageDir + current);
+        frmMain->txtUserLang->setText("Sehr gut"); // Modify and Export take the file under its name now
+        frmMain->cmdLangModify->click();
+        frmMain->mnuLangPopupExportClick(nullptr);
+        EXPECT_NE(ReadBytes(LanguageHostDir() / current).find("[0000] Sehr gut\r\n"), std::string::npos);
+        const std::string unit = "uLanguage" + current.substr(0, current.size() - 5) + ".pas";
+        EXPECT_NE(ReadBytes(LanguageHostDir() / unit).find("'[0000] Sehr gut'"), std::string::npos);
     }
 }
 
