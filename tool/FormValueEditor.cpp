@@ -5,10 +5,10 @@
 #include "LanguageFileName.h"
 #include "MainForm.h"
 #include "Resources.h"
-#include "TextCrossing.h"
 #include "dyxsubs/files_pathrules.h"
 #include "ui/Application.h"
 #include "ui/MessageBox.h"
+#include "ui/QtText.h"
 #include "uDyxSubs.h"
 
 #include <QKeyEvent>
@@ -91,7 +91,7 @@ void TfrmValueEditor::FillCopySourceList()
         const std::string name = vantrel::GetItemByIndex(Param.FileList, i, cr);
         if (name.empty()) break;
         // The name's own bytes go with the entry: the copy's source path is built from them.
-        cboLanguageFile->addItem(ToQt(name), QByteArray::fromStdString(name));
+        cboLanguageFile->addItem(ui::ToQString(name), QByteArray::fromStdString(name));
     }
     if (cboLanguageFile->count() == 0) {
         optLangCopyDefault->setChecked(true);
@@ -130,11 +130,12 @@ void TfrmValueEditor::RejectName(const std::string& Text, const std::string& Cap
 
 void TfrmValueEditor::CreateNewLanguageFile()
 {
-    const std::string name = TrimName(FromQt(txtLangFileName->text()));
+    // A typed character that the locale's encoding can't hold is refused here.
+    const std::string name = TrimName(ui::FromQString(txtLangFileName->text(), ui::TextEncoding::Locale));
     if (name.empty()) return RejectName("File name can not be empty.", kNameError);
     if (!HasLanguageExtension(name)) return RejectName("File extension must be '*.lang'.", kNameError);
     if (HasFolderPart(name)) {
-        txtLangFileName->setText(ToQt(BareName(name)));
+        txtLangFileName->setText(ui::ToQString(BareName(name)));
         return RejectName("File name can not include path or drive letter.", kNameError);
     }
     const std::string target = Param.LanguageDir + name;
