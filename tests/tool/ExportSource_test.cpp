@@ -1,6 +1,7 @@
 #include "MorlexFixture.h"
 
-#include "classlib/DateTimeText.h"
+#include "classlib/DateUtils.h"
+#include "classlib/FormatSettings.h"
 #include "win32/syscalls.h"
 
 #include <cerrno>
@@ -8,10 +9,7 @@
 namespace morlex::testing {
 namespace {
 
-vantrel::TDateTime FixedNow()
-{
-    return vantrel::EncodeDate(2024, 3, 5) + vantrel::EncodeTime(14, 7, 9, 0);
-}
+vantrel::TDateTime now; // what the clock reads
 
 class ExportTest : public MorlexTest {
 protected:
@@ -23,43 +21,55 @@ protected:
     void Export(const std::string& name) { frmMain->ExportLanguageToSource(frmMain->LanguageDir + name); }
 };
 
-std::string UnitText(const std::string& base, const std::vector<std::string>& messages)
+std::string UnitText(const std::string& base, const std::string& date, const std::vector<std::string>& messages)
 {
     const std::string list = "lstLang_" + base;
-    std::string text = "// Language souce file for Vantrel. Created by Vantrel Tools\r\n// Date created: " +
-                       vantrel::DateTimeToStr(FixedNow(), vantrel::GetFormatSettings()) + "\r\n\r\nunit uLanguage" +
-                       base + ";\r\n\r\ninterface\r\n\r\nuses\r\n  Classes;\r\n\r\nvar\r\n  " + list +
-                       " : TStringList;\r\n\r\nimplementation\r\n\r\ninitialization\r\n\r\n  " + list +
+    std::string text = "// Language souce file for Vantrel. Created by Vantrel Tools\r\n// Date created: " + date +
+                       "\r\n\r\nunit uLanguage" + base + ";\r\n\r\ninterface\r\n\r\nuses\r\n  Classes;\r\n\r\nvar\r\n  " +
+                       list + " : TStringList;\r\n\r\nimplementation\r\n\r\ninitialization\r\n\r\n  " + list +
                        " := TStringList.Create;\r\n\r\n // Here is messages for local language.\r\n\r\n";
     for (const std::string& message : messages) text += "  " + list + ".Add('" + message + "');\r\n";
     return text + "\r\n\r\nfinalization\r\n\r\n  " + list + ".Free;\r\n\r\n\r\nend.\r\n";
 }
 
-TEST_F(ExportTest, WritesTheUnitBesideTheLanguageFile)
+TEST_F(ExportTest, WritesTheUnitBesideTheLanguageFileDatedInTheLocalesFormats)
 {
+    const vantrel::TDateTime day = vantrel::EncodeDate(2024, 3, 5);
     const struct {
         const char* file;
         std::string base;
+        vantrel::TDateTime now;
+        const char* date;
         std::vector<std::pair<int, std::string>> messages;
         std::vector<std::string> lines;
     } cases[] = {
-        {"de.lang", "de", {{499, "Letzte"}, {7, "Sieben"}, {3, "   "}, {4, "  gepolstert  "}, {5, "can't"}, {500, "x"}},
+        {"de.lang", "de", day + vantrel::EncodeTime(14, 7, 9, 0), "03/05/2024 2.07.09 PM",
+         {{499, "Letzte"}, {7, "Sieben"}, {3, "   "}, {4, "  gepolstert  "}, {5, "can't"}, {500, "x"}},
          {"[0004] gepolstert", "[0005] can''t", "[0007] Sieben", "[0499] Letzte"}},
-        {"my.de.lang", "my.de", {{0, "'quoted'"}}, {"[0000] ''quoted''"}},
-        {"empty.lang", "empty", {}, {}},
+        {"my.de.lang", "my.de", day + vantrel::EncodeTime(0, 30, 0, 0), "03/05/2024 12.30.00 AM", {{0, "'quoted'"}},
+         {"[0000] ''quoted''"}},
+        {"empty.lang", "empty", day + vantrel::EncodeTime(0, 0, 0, 400), "03/05/2024", {}, {}},
     };
-    const vantrel::detail::NowSource clock = vantrel::detail::SetNowSource(&FixedNow);
+    const vantrel::TFormatSettings saved = vantrel::GetFormatSettings();
+    vantrel::TFormatSettings settings = saved;
+    settings.ShortDateFormat = "MM/dd/yyyy";
+    settings.LongTimeFormat = "h:mm:ss AMPM";
+    settings.TimeSeparator = '.';
+    vantrel::SetFormatSettings(settings);
+    const vantrel::detail::NowSource clock = vantrel::detail::SetNowSource([] { return now; });
     for (const auto& c : cases) {
         boxes_.clear();
+        now = c.now;
         AddLanguageFile(c.file, c.messages);
         Export(c.file);
         const std::string unit = "uLanguage" + c.base + ".pas";
-        EXPECT_EQ(ReadBytes(LanguageHostDir() / unit), UnitText(c.base, c.lines));
+        EXPECT_EQ(ReadBytes(LanguageHostDir() / unit), UnitText(c.base, c.date, c.lines));
         ASSERT_EQ(boxes_.size(), 1u);
         EXPECT_EQ(boxes_[0].text + "|" + boxes_[0].caption + "|" + std::to_string(boxes_[0].flags),
                   frmMain->LanguageDir + unit + "|Morlex|64");
     }
     vantrel::detail::SetNowSource(clock);
+    vantrel::SetFormatSettings(saved);
 }
 
 TEST_F(ExportTest, AsksBeforeReplacingNeedsASourceAndNeverLeavesAHalfUnit)

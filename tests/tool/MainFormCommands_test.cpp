@@ -76,26 +76,6 @@ TEST_F(LanguageCommandsTest, MenuIsTheSameFromAllFourPlacesAndHidesExportForTheR
     EXPECT_FALSE(label->font().underline());
 }
 
-TEST_F(LanguageCommandsTest, NewCopiesTheChosenFileAndChoosesTheNewFile)
-{
-    const std::string odd = "fran\xe7" "ais.lang"; // not a UTF-8 name
-    AddLanguageFile("de.lang", {{0, "Gut"}});
-    AddLanguageFile(odd, {{0, "Bien"}});
-    Start();
-    frmMain->LoadLanguageFileList(0, true, odd);
-    QTimer::singleShot(0, [] {
-        auto* dialog = qobject_cast<TfrmValueEditor*>(QApplication::activeModalWidget());
-        if (!dialog) return ADD_FAILURE() << "no value editor is open";
-        dialog->txtLangFileName->setText("new.lang");
-        dialog->cmdOK->click();
-        if (dialog->isVisible()) dialog->cmdCancel->click();
-    });
-    frmMain->actLangNew->trigger();
-    EXPECT_EQ(ReadBytes(LanguageHostDir() / "new.lang"), ReadBytes(LanguageHostDir() / odd));
-    EXPECT_EQ(frmMain->FileBoxText() + "|" + frmMain->CurrentLanguageFile + "|" + frmMain->UserLang->GetMsgItem(0),
-              "new.lang|new.lang|Bien");
-}
-
 // The names, sorted, each followed by a blank.
 std::string Names(std::vector<std::string> names)
 {
@@ -105,49 +85,58 @@ std::string Names(std::vector<std::string> names)
     return text;
 }
 
-TEST_F(LanguageCommandsTest, RenameAndDeleteAskUntilAnsweredAndModifyAndExportFollowTheCurrentFile)
+TEST_F(LanguageCommandsTest, CommandsAskUntilAnsweredAndModifyAndExportFollowTheChosenFile)
 {
+    const std::string de = "d\xe9.lang", DE = "D\xe9.LANG"; // not UTF-8: the file box keeps the bytes
     const std::string ext = "File name error: File extension must be '*.lang'.|", exists = "File name error: Language file ",
                       path = "File name error: File name can not include path or drive.|",
-                      ask = "Confirm Delete: Are your sure to delete file 'de.lang'?|";
+                      ask = "Confirm Delete: Are your sure to delete file '" + de + "'?|";
     const struct {
-        bool rename;
-        std::vector<std::optional<std::string>> answers; // Rename's prompts; Delete's answer is No while empty
-        int files; // zz.lang and de.lang, or de.lang alone
+        char command; // New, Rename or Delete
+        std::vector<std::optional<std::string>> answers; // New's name; Rename's prompts; Delete: No while empty
+        int files; // zz.lang and de, or de alone
         bool removedOutside;
         std::string shown; // the texts the prompts opened with, then the boxes
         std::string after; // the file box's entries, then its chosen file
     } cases[] = {
-        {true, {{}}, 2, false, "de.lang|", "de.lang zz.lang |de.lang"},
-        {true, {"de.lang", "DE.LANG", {}}, 2, false, "de.lang|de.lang|DE.LANG|" + exists + "de.lang already exists.|" +
-         exists + "DE.LANG already exists.|", "de.lang zz.lang |de.lang"},
-        {true, {"fr.txt", "", "fr.lang ", "C:\\x\\fr.txt", {}}, 2, false, "de.lang|fr.txt||fr.lang |C:\\x\\fr.txt|" +
-         ext + ext + ext + ext, "de.lang zz.lang |de.lang"},
-        {true, {"sub/fr.lang", "sub\\fr.lang", "C:fr.lang", {}}, 2, false, "de.lang|fr.lang|fr.lang|fr.lang|" + path +
-         path + path, "de.lang zz.lang |de.lang"},
-        {true, {"../fr.lang", "fr.lang"}, 2, false, "de.lang|fr.lang|" + path, "fr.lang zz.lang |fr.lang"},
-        {true, {" fr.lang"}, 2, false, "de.lang|", " fr.lang zz.lang | fr.lang"},
-        {true, {"FR.LANG"}, 2, false, "de.lang|", "FR.LANG zz.lang |FR.LANG"},
-        {false, {}, 2, false, ask, "de.lang zz.lang |de.lang"},
-        {false, {{}}, 2, true, exists + "de.lang does not exist.|", "de.lang zz.lang |de.lang"},
-        {false, {{}}, 2, false, ask, "zz.lang |zz.lang"},
-        {false, {{}}, 1, false, ask, "|"},
+        {'N', {"new.lang"}, 2, false, "", de + " new.lang zz.lang |new.lang"},
+        {'R', {{}}, 2, false, de + "|", de + " zz.lang |" + de},
+        {'R', {de, DE, {}}, 2, false, de + "|" + de + "|" + DE + "|" + exists + de + " already exists.|" + exists + DE +
+         " already exists.|", de + " zz.lang |" + de},
+        {'R', {"fr.txt", "", "fr.lang ", "C:\\x\\fr.txt", {}}, 2, false, de + "|fr.txt||fr.lang |C:\\x\\fr.txt|" + ext +
+         ext + ext + ext, de + " zz.lang |" + de},
+        {'R', {"sub/fr.lang", "sub\\fr.lang", "C:fr.lang", {}}, 2, false, de + "|fr.lang|fr.lang|fr.lang|" + path + path +
+         path, de + " zz.lang |" + de},
+        {'R', {"../fr.lang", "fr.lang"}, 2, false, de + "|fr.lang|" + path, "fr.lang zz.lang |fr.lang"},
+        {'R', {" fr.lang"}, 2, false, de + "|", " fr.lang zz.lang | fr.lang"},
+        {'R', {"FR.LANG"}, 2, false, de + "|", "FR.LANG zz.lang |FR.LANG"},
+        {'D', {}, 2, false, ask, de + " zz.lang |" + de},
+        {'D', {{}}, 2, true, exists + de + " does not exist.|", de + " zz.lang |" + de},
+        {'D', {{}}, 2, false, ask, "zz.lang |zz.lang"},
+        {'D', {{}}, 1, false, ask, "|"},
     };
     for (const auto& c : cases) {
         DestroyForms();
         fs::remove_all(LanguageHostDir());
         if (c.files == 2) AddLanguageFile("zz.lang", {{0, "Zed"}});
-        AddLanguageFile("de.lang", {{0, "Gut"}});
+        AddLanguageFile(de, {{0, "Gut"}});
         Start();
-        frmMain->LoadLanguageFileList(0, true, "de.lang");
-        if (c.removedOutside) fs::remove(LanguageHostDir() / "de.lang");
+        frmMain->LoadLanguageFileList(0, true, de);
+        if (c.removedOutside) fs::remove(LanguageHostDir() / de);
         boxes_.clear();
         prompts_.clear();
         promptAnswers_.assign(c.answers.begin(), c.answers.end());
         boxAnswers_ = {c.answers.empty() ? win32::IDNO : win32::IDYES};
-        (c.rename ? frmMain->actLangRename : frmMain->actLangDelete)->trigger();
+        if (c.command == 'N') QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<TfrmValueEditor*>(QApplication::activeModalWidget());
+            if (!dialog) return ADD_FAILURE() << "no value editor is open";
+            dialog->txtLangFileName->setText(QString::fromStdString(*promptAnswers_.front()));
+            dialog->cmdOK->click();
+            if (dialog->isVisible()) dialog->cmdCancel->click();
+        });
+        (c.command == 'N' ? frmMain->actLangNew : c.command == 'R' ? frmMain->actLangRename : frmMain->actLangDelete)->trigger();
         std::string shown;
-        for (const auto& p : prompts_) shown += (p.caption + p.prompt == "Rename de.lang" "PLease input new file name:" ? p.value : "?") + "|";
+        for (const auto& p : prompts_) shown += (p.caption + p.prompt == "Rename " + de + "PLease input new file name:" ? p.value : "?") + "|";
         for (const auto& box : boxes_) shown += (box.owner == ui::HandleOf(frmMain) ? box.caption + ": " + box.text : "?") + "|";
         EXPECT_EQ(shown, c.shown);
         std::vector<std::string> entries, disk;
@@ -162,7 +151,8 @@ TEST_F(LanguageCommandsTest, RenameAndDeleteAskUntilAnsweredAndModifyAndExportFo
             EXPECT_EQ(prompts_.size() + boxes_.size(), 1u);
             continue;
         }
-        EXPECT_EQ(frmMain->UserLang->FileName, frmMain->LanguageDir + current);
+        EXPECT_EQ(frmMain->LanguageDir + current + frmMain->UserLang->GetMsgItem(0),
+                  frmMain->UserLang->FileName + (current == "zz.lang" ? "Zed" : "Gut"));
         frmMain->txtUserLang->setText("Sehr gut"); // Modify and Export take the file under its name now
         frmMain->cmdLangModify->click();
         frmMain->mnuLangPopupExportClick(nullptr);
