@@ -104,6 +104,12 @@ void TfrmMain::lblLanguageFileMouseDown(QObject*, Qt::MouseButton, Qt::KeyboardM
 
 void TfrmMain::actLangNewExecute(QObject*)
 {
+    // Without a language folder (the program's folder has no Windows name) a
+    // new file would land in the current folder: stop with the start-up error.
+    if (LanguageDir.empty()) {
+        vantrel::GetHomeDir();
+        return;
+    }
     TMyParam param;
     param.LanguageDir = LanguageDir;
     param.FileList = std::to_string(FileBoxIndex()) + '\r';

@@ -102,6 +102,8 @@ TEST_F(ProgramTest, AProgramFolderNoWindowsPathReachesIsReportedAndNoOtherFolder
     EXPECT_FALSE(fs::exists(root_ / "a")); // no folder made on a path that leads elsewhere
     frmMain->mnuHelp2->trigger();
     EXPECT_EQ(boxes_.size(), 2u);
+    frmMain->actLangNew->trigger(); // reported again, nothing made in the current folder
+    EXPECT_EQ(boxes_.size(), 3u);
 }
 
 TEST_F(ProgramTest, AnErrorInAHandlerIsReportedAndTheProgramGoesOn)
