@@ -335,11 +335,21 @@ DWORD ReplaceThroughTemp(const std::string& target, const struct stat* old, std:
     return err || inPlace ? err : FlushFolder(target);
 }
 
-DWORD ReplaceAtomically(const std::string& fileName, std::string_view data)
+bool IsLink(const std::string& host)
+{
+    struct stat st{};
+    return detail::Sys().lstat(host.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+DWORD ReplaceAtomically(const std::string& fileName, std::string_view data, AtLink atLink)
 {
     std::string host;
     if (const DWORD err = ResolvePath(fileName, host))
         return err;
+    if (atLink == AtLink::Replace && IsLink(host)) {
+        bool inPlace = false;
+        return ReplaceThroughTemp(host, nullptr, data, inPlace);
+    }
     std::string target;
     if (const DWORD err = FollowLinks(host, target))
         return err;
@@ -509,9 +519,9 @@ DWORD GetFileAttributesA(const char* fileName)
     return detail::AttributesOf(host, st);
 }
 
-DWORD WriteFileAtomically(const std::string& fileName, std::string_view data)
+DWORD WriteFileAtomically(const std::string& fileName, std::string_view data, AtLink atLink)
 {
-    const DWORD err = ReplaceAtomically(fileName, data);
+    const DWORD err = ReplaceAtomically(fileName, data, atLink);
     SetLastError(err);
     return err;
 }

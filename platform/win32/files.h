@@ -38,7 +38,10 @@ DWORD GetFileAttributesA(const char* fileName);
 /// be given to a new file) the target is written in place instead: truncated,
 /// written and flushed, with the same errors; a failure then may leave it
 /// half written, as a direct write would.
-DWORD WriteFileAtomically(const std::string& fileName, std::string_view data);
+/// With AtLink::Replace a symbolic link at the name is not followed: the new
+/// file takes the link's place, and what it led to is left alone.
+enum class AtLink { Follow, Replace };
+DWORD WriteFileAtomically(const std::string& fileName, std::string_view data, AtLink atLink = AtLink::Follow);
 
 namespace detail {
 

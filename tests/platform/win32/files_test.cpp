@@ -328,6 +328,15 @@ TEST_F(FilesTest, AtomicWriteReplacesKeepingModeAndFollowingLinks)
     EXPECT_EQ(WriteFileAtomically("C:\\link.txt", "via link"), ERROR_SUCCESS);
     EXPECT_TRUE(fs::is_symlink(env.hostPath("C:\\link.txt")));
     EXPECT_EQ(env.readFile("C:\\f.txt"), "via link");
+    // Replacing the link itself leaves what it leads to, and a link that leads nowhere, alone.
+    fs::create_symlink(env.hostPath("C:\\") + "/nowhere.txt", env.hostPath("C:\\dangling.txt"));
+    for (const char* name : {"C:\\link.txt", "C:\\dangling.txt"}) {
+        EXPECT_EQ(WriteFileAtomically(name, "own", AtLink::Replace), ERROR_SUCCESS) << name;
+        EXPECT_FALSE(fs::is_symlink(env.hostPath(name))) << name;
+        EXPECT_EQ(env.readFile(name), "own") << name;
+    }
+    EXPECT_EQ(env.readFile("C:\\f.txt"), "via link");
+    EXPECT_FALSE(env.exists("C:\\nowhere.txt"));
 
     if (geteuid() == 0) {
         ASSERT_EQ(chown(host.c_str(), 4321, 4322), 0);
