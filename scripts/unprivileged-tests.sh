@@ -20,13 +20,18 @@ fi
 uid=61000
 while getent passwd "$uid" >/dev/null || getent group "$uid" >/dev/null; do uid=$((uid + 1)); done
 
-# The build folder may lie where the user can't reach it (under /root): the
-# test programs, linked statically against the library, are copied out.
+# The build folder may lie where the user can't reach it (under /root, or a
+# folder only its owner may enter): the test programs, linked statically
+# against the library, are copied out, with the programs they start, which
+# they look for beside themselves.
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 chmod 0755 "$work"
 mkdir -p "$work/bin" "$work/home"
 chown "$uid:$uid" "$work/home"
+for helper in platform/programs/vantrel-restart/vantrel-restart; do
+  [ -x "$build/$helper" ] && cp "$build/$helper" "$work/bin/"
+done
 
 passed=0
 failed=0

@@ -59,25 +59,15 @@ private:
     bool english_ = true;
 };
 
-std::string Upper(std::string s)
-{
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string Lower(std::string s)
-{
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // The first separator of a pattern in Windows notation, outside quotes.
 std::string SeparatorOf(const std::string& pattern, const char* fallback)
 {
     bool quoted = false;
     for (char c : pattern) {
         if (c == '\'') quoted = !quoted;
-        else if (!quoted && std::ispunct(static_cast<unsigned char>(c))) return std::string(1, c);
+        // Only ASCII marks count, whatever C locale the host has set.
+        else if (!quoted && static_cast<unsigned char>(c) < 0x80 && std::ispunct(static_cast<unsigned char>(c)))
+            return std::string(1, c);
     }
     return fallback;
 }
@@ -103,10 +93,10 @@ bool AddressText(LCTYPE type, std::string& text)
     case LOCALE_SCOUNTRY:
     case LOCALE_SNATIVECTRYNAME: text = address.item(_NL_ADDRESS_COUNTRY_NAME); return true;
     case LOCALE_SABBREVCTRYNAME:
-    case LOCALE_SISO3166CTRYNAME2: text = Upper(address.item(_NL_ADDRESS_COUNTRY_AB3)); return true;
-    case LOCALE_SISO639LANGNAME: text = Lower(address.item(_NL_ADDRESS_LANG_AB)); return true;
-    case LOCALE_SISO3166CTRYNAME: text = Upper(address.item(_NL_ADDRESS_COUNTRY_AB2)); return true;
-    case LOCALE_SISO639LANGNAME2: text = Lower(address.item(_NL_ADDRESS_LANG_TERM)); return true;
+    case LOCALE_SISO3166CTRYNAME2: text = detail::UpperAscii(address.item(_NL_ADDRESS_COUNTRY_AB3)); return true;
+    case LOCALE_SISO639LANGNAME: text = detail::LowerAscii(address.item(_NL_ADDRESS_LANG_AB)); return true;
+    case LOCALE_SISO3166CTRYNAME: text = detail::UpperAscii(address.item(_NL_ADDRESS_COUNTRY_AB2)); return true;
+    case LOCALE_SISO639LANGNAME2: text = detail::LowerAscii(address.item(_NL_ADDRESS_LANG_TERM)); return true;
     default: return false;
     }
 }

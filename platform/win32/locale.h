@@ -97,4 +97,9 @@ std::string PlainLanguageName(const std::string& name);
 std::string LanguageAbbreviation(const std::string& iso639, const std::string& iso3166,
                                  const std::string& iso639Term);
 
+/// A code's letters a-z in upper (A-Z in lower) case, whatever C locale the
+/// host has set: these codes are ASCII in every language.
+std::string UpperAscii(std::string s);
+std::string LowerAscii(std::string s);
+
 } // namespace win32::detail

@@ -1,7 +1,6 @@
 // Turning glibc's locale texts into the forms Windows gives.
 #include "win32/locale.h"
 
-#include <cctype>
 #include <cstring>
 #include <string_view>
 
@@ -58,7 +57,7 @@ void AppendLiteral(std::string& out, std::string_view literal)
     bool quoted = false;
     for (char c : literal) {
         // An apostrophe is written doubled inside quotes.
-        const bool quotable = c == '\'' || std::isalpha(static_cast<unsigned char>(c)) != 0;
+        const bool quotable = c == '\'' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
         if (quotable != quoted) {
             out += '\'';
             quoted = quotable;
@@ -141,9 +140,21 @@ std::string LanguageAbbreviation(const std::string& iso639, const std::string& i
     const std::string key = iso639 + "_" + iso3166;
     for (const Pair& pair : kWindows)
         if (pair.locale == key) return std::string(pair.abbreviation);
-    std::string upper = iso639Term;
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return upper;
+    return UpperAscii(iso639Term);
+}
+
+std::string UpperAscii(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+std::string LowerAscii(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
 }
 
 } // namespace win32::detail

@@ -30,8 +30,10 @@ run_host() {
 }
 
 echo "--- pkg-config: $(pkg-config --cflags --libs vantrel)"
+# The host chooses its language standard (the headers build as C++17 and later).
+case " $(pkg-config --cflags vantrel) " in *" -std="*) echo "vantrel.pc imposes a language standard"; exit 1;; esac
 # shellcheck disable=SC2046,SC2086
-g++ $flags "$src/tests/install/host.cpp" $(pkg-config --cflags --libs vantrel) -o "$work/host_pc"
+g++ -std=c++17 $flags "$src/tests/install/host.cpp" $(pkg-config --cflags --libs vantrel) -o "$work/host_pc"
 run_host "$work/host_pc" "$work/run_pc"
 
 echo "--- find_package(Vantrel)"

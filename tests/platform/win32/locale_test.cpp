@@ -67,6 +67,14 @@ TEST(GetLocaleInfoA, EachCategoryFollowsItsVariableNotSetlocale)
     EXPECT_EQ(Info(LOCALE_SDAYNAME1) + Info(LOCALE_SABBREVCTRYNAME) + Info(LOCALE_SDECIMAL), "MondayDEU,");
     ::setenv("LC_ALL", "de_DE.UTF-8", 1);
     EXPECT_EQ(Info(LOCALE_SDAYNAME1), "Montag");
+    // A host's Turkish C locale upper-cases i to a dotted capital; codes stay ASCII.
+    if (std::setlocale(LC_ALL, "tr_TR.ISO-8859-9")) {
+        EXPECT_EQ(detail::LanguageAbbreviation("hi", "IN", "hin"), "HIN");
+        EXPECT_EQ(detail::LowerAscii("DEI") + Info(LOCALE_SISO639LANGNAME2), "deideu");
+        EXPECT_EQ(detail::WindowsDatePattern("%Y\xFD%m", ""), "yyyy\xFDMM");
+    } else {
+        ADD_FAILURE() << "the locale tr_TR.ISO-8859-9 is missing: scripts/setup.sh makes it";
+    }
     std::setlocale(LC_ALL, saved.c_str());
 }
 

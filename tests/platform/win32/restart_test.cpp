@@ -1,5 +1,6 @@
 #include "win32/restart.h"
 
+#include "support/HelperProgram.h"
 #include "support/TempPrefix.h"
 #include "win32/errors.h"
 #include "win32/fileops.h"
@@ -158,7 +159,7 @@ TEST(Restart, ProgramCarriesOutTheOperations)
     env.writeFile("D:\\old.txt", "old");
     ASSERT_EQ(RegisterPendingFileOperations({{"C:\\a.txt", "D:\\old.txt", true}}), ERROR_SUCCESS);
 
-    const std::string command = std::string(VANTREL_RESTART_PROGRAM) + " --boot-id-file " + boot.file();
+    const std::string command = vantrel_test::HelperProgram(VANTREL_RESTART_PROGRAM) + " --boot-id-file " + boot.file();
     FILE* out = popen(command.c_str(), "r");
     ASSERT_NE(out, nullptr);
     char line[256] = {};
@@ -177,7 +178,7 @@ TEST(Restart, ProgramCarriesOutTheOperations)
     EXPECT_FALSE(env.exists("C:\\a.txt"));
     EXPECT_FALSE(Pending());
 
-    out = popen((std::string(VANTREL_RESTART_PROGRAM) + " --bad 2>/dev/null").c_str(), "r");
+    out = popen((vantrel_test::HelperProgram(VANTREL_RESTART_PROGRAM) + " --bad 2>/dev/null").c_str(), "r");
     ASSERT_NE(out, nullptr);
     EXPECT_EQ(WEXITSTATUS(pclose(out)), 2);
 }

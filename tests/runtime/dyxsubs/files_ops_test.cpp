@@ -2,6 +2,7 @@
 
 #include "classlib/Exceptions.h"
 
+#include "support/HelperProgram.h"
 #include "support/HeldOpen.h"
 #include "support/TempPrefix.h"
 #include "win32/errors.h"
@@ -361,7 +362,7 @@ protected:
     std::string RestartProgram()
     {
         Boot("boot-B");
-        FILE* out = popen((std::string(VANTREL_RESTART_PROGRAM) + " --boot-id-file " + bootFile_).c_str(), "r");
+        FILE* out = popen((vantrel_test::HelperProgram(VANTREL_RESTART_PROGRAM) + " --boot-id-file " + bootFile_).c_str(), "r");
         char line[256] = {};
         const bool read = out && fgets(line, sizeof line, out);
         if (out) pclose(out);
