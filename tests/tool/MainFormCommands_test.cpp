@@ -76,6 +76,14 @@ TEST_F(LanguageCommandsTest, MenuIsTheSameFromAllFourPlacesAndHidesExportForTheR
     EXPECT_FALSE(label->font().underline());
 }
 
+// Chooses the entry of that name in the file box, not one in other letters.
+void Choose(const std::string& name)
+{
+    for (int i = 0; i < frmMain->FileBoxCount(); ++i)
+        if (frmMain->FileBoxEntry(i) == name) frmMain->cboLanguageFile->setCurrentIndex(i);
+    frmMain->cboLanguageFileChange(nullptr);
+}
+
 // The names, sorted, each followed by a blank.
 std::string Names(std::vector<std::string> names)
 {
@@ -129,9 +137,7 @@ TEST_F(LanguageCommandsTest, CommandsAskUntilAnsweredAndModifyAndExportFollowThe
         AddLanguageFile(de, {{0, "Gut"}});
         Start();
         frmMain->LoadLanguageFileList(0, true, de);
-        for (int i = 0; i < frmMain->FileBoxCount(); ++i) // de itself, not its capitals
-            if (frmMain->FileBoxEntry(i) == de) frmMain->cboLanguageFile->setCurrentIndex(i);
-        frmMain->cboLanguageFileChange(nullptr);
+        Choose(de);
         if (c.removedOutside) fs::remove(LanguageHostDir() / de);
         boxes_.clear();
         prompts_.clear();
@@ -172,6 +178,28 @@ TEST_F(LanguageCommandsTest, CommandsAskUntilAnsweredAndModifyAndExportFollowThe
         const std::string unit = "uLanguage" + current.substr(0, current.size() - 5) + ".pas";
         EXPECT_NE(ReadBytes(LanguageHostDir() / unit).find("'[0000] Sehr gut'"), std::string::npos);
     }
+}
+
+TEST_F(LanguageCommandsTest, AFileRemovedWhileAQuestionIsOpenLeavesTheOneInOtherLettersAlone)
+{
+    AddLanguageFile("DE.lang", {{0, "GROSS"}});
+    AddLanguageFile("de.lang", {{0, "Gut"}});
+    WriteBytes(LanguageHostDir() / "uLanguagede.pas", "old unit");
+    Start();
+    Choose("de.lang");
+    std::string shown;
+    ui::SetMessageBoxAnswerer([&](const ui::MessageBoxRequest& request) {
+        shown += request.text + "|";
+        fs::remove(LanguageHostDir() / "de.lang");
+        return win32::IDYES;
+    });
+    frmMain->mnuLangPopupExportClick(nullptr);
+    AddLanguageFile("de.lang", {{0, "Gut"}});
+    frmMain->actLangDelete->trigger();
+    EXPECT_EQ(shown, "Target file already exists. overwrite?|Source file not exists.|Are your sure to delete file "
+                     "'de.lang'?|");
+    EXPECT_EQ(ReadBytes(LanguageHostDir() / "uLanguagede.pas"), "old unit");
+    EXPECT_EQ(ReadBytes(LanguageHostDir() / "DE.lang"), LanguageFile({{0, "GROSS"}}));
 }
 
 } // namespace
