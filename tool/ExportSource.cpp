@@ -7,20 +7,39 @@
 #include "uDyxSubs.h"
 #include "win32/errors.h"
 #include "win32/files.h"
+#include "win32/names.h"
 
 namespace morlex {
 namespace {
 
 using vantrel::TStringList;
 
-std::string DoubledApostrophes(const std::string& text)
+// Bytes that can't stand for themselves between quotes: Free Pascal reads 26
+// as the end of the file, a line break ends the literal's line, and 0 reads
+// as a blank.
+bool NeedsCharacterCode(unsigned char c)
+{
+    return c == 0 || c == '\n' || c == '\r' || c == 26;
+}
+
+// A literal that denotes text exactly: apostrophes doubled between the
+// quotes, and the bytes that can't stand there written outside as #n.
+std::string PascalLiteral(const std::string& text)
 {
     std::string out;
+    bool quoted = false;
     for (char c : text) {
+        const bool coded = NeedsCharacterCode(static_cast<unsigned char>(c));
+        if (coded == quoted) out += '\'';
+        quoted = !coded;
+        if (coded) {
+            out += '#' + std::to_string(static_cast<unsigned char>(c));
+            continue;
+        }
         out += c;
         if (c == '\'') out += '\'';
     }
-    return out;
+    return quoted ? out + '\'' : out.empty() ? "''" : out;
 }
 
 void AddHead(TStringList& lines, const std::string& unitName, const std::string& listName)
@@ -41,8 +60,7 @@ void AddMessages(TStringList& lines, const vantrel::TMultiLang& catalog, const s
     for (int32_t id = 0; id < catalog.GetMaxMsgId(); ++id) {
         const std::string text = vantrel::files_detail::Trimmed(catalog.GetMsgItem(id));
         if (text.empty()) continue;
-        lines.Add("  " + listName + ".Add('[" + vantrel::MyIntToStr0(id, 4) + "] " + DoubledApostrophes(text) +
-                  "');");
+        lines.Add("  " + listName + ".Add(" + PascalLiteral("[" + vantrel::MyIntToStr0(id, 4) + "] " + text) + ");");
     }
 }
 
@@ -56,9 +74,18 @@ void AddTail(TStringList& lines, const std::string& listName)
 // Replaced as a language file is: a failed write leaves the old unit whole.
 void WriteUnit(const std::string& target, const TStringList& lines)
 {
-    const win32::DWORD error = win32::WriteFileAtomically(target, lines.Text());
+    // A link at the name is replaced, not followed out of the folder.
+    const win32::DWORD error = win32::WriteFileAtomically(target, lines.Text(), win32::AtLink::Replace);
     if (error != win32::ERROR_SUCCESS)
         throw vantrel::EFCreateError("Cannot create file \"" + target + "\". " + win32::SysErrorMessage(error));
+}
+
+// The file named, never one whose name differs from it in letter case.
+bool SourceExists(const std::string& FileName)
+{
+    if (win32::FileExistsExactly(FileName)) return true;
+    vantrel::MsgBox("Source file not exists.", "", win32::MB_ICONINFORMATION);
+    return false;
 }
 
 } // namespace
@@ -70,24 +97,23 @@ void TfrmMain::mnuLangPopupExportClick(QObject*)
 
 void TfrmMain::ExportLanguageToSource(const std::string& FileName)
 {
-    if (!vantrel::files_detail::FileExists(FileName)) {
-        vantrel::MsgBox("Source file not exists.", "", win32::MB_ICONINFORMATION);
-        return;
-    }
+    if (!SourceExists(FileName)) return;
     const std::string baseName = vantrel::ExtractFileBaseName(FileName);
     const std::string unitName = "uLanguage" + baseName;
     const std::string listName = "lstLang_" + baseName;
     const std::string target = vantrel::files_detail::PathPart(FileName) + unitName + ".pas";
     // Only a Yes replaces the unit: a box that could not be shown (0) is no consent.
-    if (vantrel::files_detail::FileExists(target) &&
+    // A link takes the name, also one that leads nowhere.
+    if (win32::FileOrLinkExists(target) &&
         vantrel::MsgBox("Target file already exists. overwrite?", "", win32::MB_YESNO | win32::MB_ICONQUESTION) !=
             win32::IDYES)
         return;
     TStringList lines;
     AddHead(lines, unitName, listName);
     vantrel::TMultiLang catalog;
-    // The file went away since the test above; the catalog has said so in its own box.
-    if (!catalog.LoadFromFile(FileName)) return;
+    // The question gave time for the file to go; should it go after this
+    // test, the catalog says so in its own box.
+    if (!SourceExists(FileName) || !catalog.LoadFromFile(FileName)) return;
     AddMessages(lines, catalog, listName);
     AddTail(lines, listName);
     WriteUnit(target, lines);

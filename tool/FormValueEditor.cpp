@@ -5,14 +5,16 @@
 #include "LanguageFileName.h"
 #include "MainForm.h"
 #include "Resources.h"
-#include "dyxsubs/files_pathrules.h"
 #include "ui/Application.h"
 #include "ui/MessageBox.h"
 #include "ui/QtText.h"
 #include "uDyxSubs.h"
+#include "win32/names.h"
 
 #include <QKeyEvent>
 #include <QTabBar>
+
+#include <vector>
 
 namespace morlex {
 namespace {
@@ -20,6 +22,20 @@ namespace {
 const char* const kNameError = "File name error";
 // Items 2 to 100 of the file list: at most 99 names are offered.
 constexpr int kLastListItem = 100;
+
+// The items of a list in which each is followed by a carriage return, with
+// their own bytes: a file name keeps the blanks it begins or ends with.
+std::vector<std::string> ListItems(const std::string& list)
+{
+    std::vector<std::string> items;
+    size_t start = 0;
+    for (size_t end = list.find('\r'); end != std::string::npos; end = list.find('\r', start)) {
+        items.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    if (start < list.size()) items.push_back(list.substr(start));
+    return items;
+}
 
 } // namespace
 
@@ -87,9 +103,10 @@ void TfrmValueEditor::FillCopySourceList()
 {
     const std::string cr(1, '\r');
     const int32_t sel = vantrel::MyStrToInt(vantrel::GetItemByIndex(Param.FileList, 1, cr));
-    for (int32_t i = 2; i <= kLastListItem; ++i) {
-        const std::string name = vantrel::GetItemByIndex(Param.FileList, i, cr);
-        if (name.empty()) break;
+    const std::vector<std::string> items = ListItems(Param.FileList);
+    for (size_t i = 1; i < items.size() && i < kLastListItem; ++i) {
+        const std::string& name = items[i];
+        if (TrimName(name).empty()) break;
         // The name's own bytes go with the entry: the copy's source path is built from them.
         cboLanguageFile->addItem(ui::ToQString(name), QByteArray::fromStdString(name));
     }
@@ -139,13 +156,18 @@ void TfrmValueEditor::CreateNewLanguageFile()
         return RejectName("File name can not include path or drive letter.", kNameError);
     }
     const std::string target = Param.LanguageDir + name;
-    if (vantrel::files_detail::FileExists(target))
+    // A link at the name takes it too, also one that leads nowhere: a write
+    // would follow it out of the folder.
+    if (win32::FileOrLinkExists(target))
         return RejectName("Language file " + name + " already exists.", kNameError);
     if (optLangCopyDefault->isChecked()) {
         frmMain->DefaultLang->SaveToFile(target);
     } else if (optLangCopyUser->isChecked()) {
         const std::string source = Param.LanguageDir + cboLanguageFile->currentData().toByteArray().toStdString();
-        const std::string error = vantrel::MyCopyFile2(source, target);
+        // The file listed, never a file whose name differs from it in letter case.
+        const std::string error = win32::FileExistsExactly(source)
+                                      ? vantrel::MyCopyFile2(source, target)
+                                      : "Source file '" + source + "' does not exist.";
         if (!error.empty()) return RejectName(error, "Copy File");
     }
     Param.NewFileName = name;

@@ -8,6 +8,7 @@
 #include "ui/InputPrompt.h"
 #include "ui/MessageBox.h"
 #include "uDyxSubs.h"
+#include "win32/names.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -133,13 +134,14 @@ void TfrmMain::actLangRenameExecute(QObject*)
         } else if (HasFolderPart(name)) {
             OwnedMessageBox("File name can not include path or drive.", kNameError, kErrorBox);
             name = BareName(name);
-        } else if (FileExists(newPath)) {
+        } else if (win32::FileOrLinkExists(newPath)) { // a link takes the name, also one that leads nowhere
             OwnedMessageBox("Language file " + name + " already exists.", kNameError, kErrorBox);
         } else {
             break;
         }
     }
-    if (!vantrel::MyRenameFile(oldPath, newPath)) {
+    // The file listed, never one whose name differs from it in letter case.
+    if (!win32::FileExistsExactly(oldPath) || !vantrel::MyRenameFile(oldPath, newPath)) {
         OwnedMessageBox("Failed to rename language file to " + newPath + ".", "Rename error", kErrorBox);
         return;
     }
@@ -153,7 +155,8 @@ void TfrmMain::actLangDeleteExecute(QObject*)
     const std::string name = FileBoxText();
     if (name.empty()) return;
     const std::string path = LanguageDir + name;
-    if (!FileExists(path)) {
+    // The file listed, never one whose name differs from it in letter case.
+    if (!win32::FileExistsExactly(path)) {
         OwnedMessageBox("Language file " + name + " does not exist.", kNameError, kErrorBox);
         return;
     }
@@ -161,7 +164,8 @@ void TfrmMain::actLangDeleteExecute(QObject*)
     if (OwnedMessageBox("Are your sure to delete file '" + name + "'?", "Confirm Delete",
                  win32::MB_YESNO | win32::MB_ICONQUESTION) != win32::IDYES)
         return;
-    vantrel::MyDeleteFile(path);
+    // The question gave time for the file to go.
+    if (win32::FileExistsExactly(path)) vantrel::MyDeleteFile(path);
     LoadLanguageFileList(0, true, "");
 }
 

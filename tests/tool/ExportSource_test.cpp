@@ -44,8 +44,8 @@ TEST_F(ExportTest, WritesTheUnitBesideTheLanguageFileDatedInTheLocalesFormats)
         std::vector<std::string> lines;
     } cases[] = {
         {"de.lang", "de", day + vantrel::EncodeTime(14, 7, 9, 0), "03/05/2024 2.07.09 PM",
-         {{499, "Letzte"}, {7, "Sieben"}, {3, "   "}, {4, "  gepolstert  "}, {5, "can't"}, {500, "x"}},
-         {"[0004] gepolstert", "[0005] can''t", "[0007] Sieben", "[0499] Letzte"}},
+         {{499, "Letzte"}, {7, "Sieben"}, {3, "   "}, {4, "  gepolstert  "}, {5, "can't"}, {500, "x"}, {6, "a\x1a" "b"}},
+         {"[0004] gepolstert", "[0005] can''t", "[0006] a'#26'b", "[0007] Sieben", "[0499] Letzte"}},
         {"my.de.lang", "my.de", day + vantrel::EncodeTime(0, 30, 0, 0), "03/05/2024 12.30.00 AM", {{0, "'quoted'"}},
          {"[0000] ''quoted''"}},
         {"empty.lang", "empty", day + vantrel::EncodeTime(0, 0, 0, 400), "03/05/2024", {}, {}},
@@ -81,17 +81,23 @@ TEST_F(ExportTest, AsksBeforeReplacingNeedsASourceAndNeverLeavesAHalfUnit)
         bool failWrite;
         std::string boxes; // how the texts of the boxes shown begin (20 characters)
         bool replaced;
+        bool linked = false; // the unit's name a link to a missing file outside the folder
     } cases[] = {
         {"gone.lang", 0, false, "Source file not exis|", false},
         {"", 0, false, "Source file not exis|", false},
+        {"De.lang", 0, false, "Source file not exis|", false},
         {"de.lang", win32::IDNO, false, ask, false},
         {"de.lang", win32::IDYES, true, ask + "Cannot create file \"|", false},
         {"de.lang", win32::IDYES, false, ask + unitPath + "|", true},
+        {"de.lang", win32::IDNO, false, ask, false, true},
+        {"de.lang", win32::IDYES, false, ask + unitPath + "|", true, true},
     };
     AddLanguageFile("de.lang", {{0, "Gut"}});
-    const fs::path unit = LanguageHostDir() / "uLanguagede.pas";
+    const fs::path unit = LanguageHostDir() / "uLanguagede.pas", outside = root_ / "outside.pas";
     for (const auto& c : cases) {
-        WriteBytes(unit, "old unit");
+        fs::remove(unit);
+        if (c.linked) fs::create_symlink(outside, unit);
+        else WriteBytes(unit, "old unit");
         boxes_.clear();
         boxAnswers_ = {c.answer};
         win32::detail::ScopedSysCalls calls;
@@ -100,7 +106,9 @@ TEST_F(ExportTest, AsksBeforeReplacingNeedsASourceAndNeverLeavesAHalfUnit)
         std::string shown;
         for (const auto& box : boxes_) shown += (box.caption == "Morlex" ? box.text.substr(0, 20) : "?") + "|";
         EXPECT_EQ(shown, c.boxes);
-        EXPECT_EQ(ReadBytes(unit) != "old unit", c.replaced);
+        EXPECT_EQ(ReadBytes(unit) != (c.linked ? "" : "old unit"), c.replaced);
+        EXPECT_EQ(fs::is_symlink(unit), c.linked && !c.replaced);
+        EXPECT_FALSE(fs::exists(outside));
         EXPECT_EQ(std::distance(fs::directory_iterator(LanguageHostDir()), fs::directory_iterator()), 2);
     }
 }
@@ -110,7 +118,8 @@ TEST_F(ExportTest, FreePascalCompilesTheUnitAndItsListHoldsTheFilesMessages)
     if (std::system("command -v fpc >/dev/null") != 0)
         GTEST_SKIP() << "Free Pascal (fpc) is not installed and scripts/setup.sh could not install Debian's "
                         "fp-compiler: the exported unit is not compiled";
-    AddLanguageFile("de.lang", {{0, "Gut"}, {7, "can't 'quoted'"}, {12, "blanks   "}, {300, std::string(400, 'x')},
+    AddLanguageFile("de.lang", {{0, "Gut"}, {7, "can't 'quoted'"}, {12, "blanks   "},
+                                {13, "Ctrl-Z\x1a, twice\x1a\x1a'quoted'\x1a."}, {300, std::string(400, 'x')},
                                 {499, "Ende; (* no comment *) { nor this }"}});
     Export("de.lang");
     const std::string work = root_.string();

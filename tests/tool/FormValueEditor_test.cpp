@@ -1,7 +1,6 @@
 #include "MorlexFixture.h"
 
 #include "FormValueEditor.h"
-#include "uDyxSubs.h"
 #include "ui/WindowHandles.h"
 
 #include <QComboBox>
@@ -35,6 +34,9 @@ TEST_F(ValueEditorTest, OpensOnTheFileListThenChecksTheNameInOrderAndWritesTheDe
 {
     AddLanguageFile("de.lang", {{0, "Gut"}, {1, "Ja"}});
     AddLanguageFile("fran\xe7" "ais.lang", {{0, "Bien"}}); // not a UTF-8 name
+    AddLanguageFile(" de.lang", {{0, "Leer"}});
+    const fs::path outside = root_ / "outside.lang";
+    fs::create_symlink(outside, LanguageHostDir() / "MyLanguage.lang");
     Start();
     const std::string error = "File name error: ", ext = error + "File extension must be '*.lang'.|",
                       path = error + "File name can not include path or drive letter.|",
@@ -58,6 +60,9 @@ TEST_F(ValueEditorTest, OpensOnTheFileListThenChecksTheNameInOrderAndWritesTheDe
         {"2\ra\rb\r", "2 -1 11", "c.lang", missing + "' does not exist.|c.lang"},
         {"1\rfr.lang\rde.lang\r", "2 1 11", "c1.lang", "c1.lang"},
         {"0\rfran\xe7" "ais.lang\r", "1 0 11", "c2.lang", "c2.lang"},
+        {"0\r de.lang\r", "1 0 11", "c3.lang", "c3.lang"},
+        {"0\rDe.lang\r", "1 0 11", "c4.lang", missing + "De.lang' does not exist.|c4.lang"},
+        {"-1\r", "0 -1 00", "MyLanguage.lang", error + "Language file MyLanguage.lang already exists.|MyLanguage.lang"},
     };
     for (const auto& c : cases) {
         boxes_.clear();
@@ -78,7 +83,9 @@ TEST_F(ValueEditorTest, OpensOnTheFileListThenChecksTheNameInOrderAndWritesTheDe
         });
         EXPECT_EQ(created ? param.NewFileName : outcome, c.outcome);
         const int sel = std::stoi(c.fileList); // a copy's source, when the copy option was chosen
-        const std::string source = sel < 0 ? "" : vantrel::GetItemByIndex(c.fileList, sel + 2, "\r");
+        std::string source;
+        std::istringstream items(c.fileList);
+        for (int i = 0; sel >= 0 && i < sel + 2; ++i) std::getline(items, source, '\r');
         const std::string made = ReadBytes(LanguageHostDir() / c.outcome);
         if (created)
             EXPECT_TRUE(source.empty() ? made.find("[0000] OK\r\n") != std::string::npos
@@ -87,6 +94,7 @@ TEST_F(ValueEditorTest, OpensOnTheFileListThenChecksTheNameInOrderAndWritesTheDe
         for (const auto& box : boxes_) EXPECT_TRUE(box.owner == owner && box.flags == 16);
     }
     EXPECT_FALSE(fs::exists(LanguageHostDir() / "x.lang") || fs::exists(LanguageHostDir() / "c.lang"));
+    EXPECT_FALSE(fs::exists(LanguageHostDir() / "c4.lang") || fs::exists(outside));
 }
 
 } // namespace

@@ -76,6 +76,14 @@ TEST_F(LanguageCommandsTest, MenuIsTheSameFromAllFourPlacesAndHidesExportForTheR
     EXPECT_FALSE(label->font().underline());
 }
 
+// Chooses the entry of that name in the file box, not one in other letters.
+void Choose(const std::string& name)
+{
+    for (int i = 0; i < frmMain->FileBoxCount(); ++i)
+        if (frmMain->FileBoxEntry(i) == name) frmMain->cboLanguageFile->setCurrentIndex(i);
+    frmMain->cboLanguageFileChange(nullptr);
+}
+
 // The names, sorted, each followed by a blank.
 std::string Names(std::vector<std::string> names)
 {
@@ -90,11 +98,13 @@ TEST_F(LanguageCommandsTest, CommandsAskUntilAnsweredAndModifyAndExportFollowThe
     const std::string de = "d\xe9.lang", DE = "D\xe9.LANG"; // not UTF-8: the file box keeps the bytes
     const std::string ext = "File name error: File extension must be '*.lang'.|", exists = "File name error: Language file ",
                       path = "File name error: File name can not include path or drive.|",
-                      ask = "Confirm Delete: Are your sure to delete file '" + de + "'?|";
+                      ask = "Confirm Delete: Are your sure to delete file '" + de + "'?|",
+                      failed = "Rename error: Failed to rename language file to " +
+                               win32::HostToWindowsPath(LanguageHostDir().string()) + "\\";
     const struct {
         char command; // New, Rename or Delete
         std::vector<std::optional<std::string>> answers; // New's name; Rename's prompts; Delete: No while empty
-        int files; // zz.lang and de, or de alone
+        int files; // zz.lang and de; de alone; zz.lang, de and DE; zz.lang, de and a link ln.lang to nowhere
         bool removedOutside;
         std::string shown; // the texts the prompts opened with, then the boxes
         std::string after; // the file box's entries, then its chosen file
@@ -110,18 +120,24 @@ TEST_F(LanguageCommandsTest, CommandsAskUntilAnsweredAndModifyAndExportFollowThe
         {'R', {"../fr.lang", "fr.lang"}, 2, false, de + "|fr.lang|" + path, "fr.lang zz.lang |fr.lang"},
         {'R', {" fr.lang"}, 2, false, de + "|", " fr.lang zz.lang | fr.lang"},
         {'R', {"FR.LANG"}, 2, false, de + "|", "FR.LANG zz.lang |FR.LANG"},
+        {'R', {"ln.lang", {}}, 4, false, de + "|ln.lang|" + exists + "ln.lang already exists.|", de + " ln.lang zz.lang |" + de},
         {'D', {}, 2, false, ask, de + " zz.lang |" + de},
         {'D', {{}}, 2, true, exists + de + " does not exist.|", de + " zz.lang |" + de},
+        {'D', {{}}, 3, true, exists + de + " does not exist.|", DE + " " + de + " zz.lang |" + de},
+        {'R', {"fr.lang"}, 3, true, de + "|" + failed + "fr.lang.|", DE + " " + de + " zz.lang |" + de},
         {'D', {{}}, 2, false, ask, "zz.lang |zz.lang"},
         {'D', {{}}, 1, false, ask, "|"},
     };
     for (const auto& c : cases) {
         DestroyForms();
         fs::remove_all(LanguageHostDir());
-        if (c.files == 2) AddLanguageFile("zz.lang", {{0, "Zed"}});
+        if (c.files >= 2) AddLanguageFile("zz.lang", {{0, "Zed"}});
+        if (c.files == 3) AddLanguageFile(DE, {{0, "GROSS"}});
+        if (c.files == 4) fs::create_symlink(root_ / "nowhere.lang", LanguageHostDir() / "ln.lang");
         AddLanguageFile(de, {{0, "Gut"}});
         Start();
         frmMain->LoadLanguageFileList(0, true, de);
+        Choose(de);
         if (c.removedOutside) fs::remove(LanguageHostDir() / de);
         boxes_.clear();
         prompts_.clear();
@@ -144,7 +160,9 @@ TEST_F(LanguageCommandsTest, CommandsAskUntilAnsweredAndModifyAndExportFollowThe
         for (const auto& file : fs::directory_iterator(LanguageHostDir())) disk.push_back(file.path().filename());
         const std::string current = frmMain->CurrentLanguageFile;
         EXPECT_EQ(Names(entries) + "|" + frmMain->FileBoxText() + "|" + current, c.after + "|" + current);
-        EXPECT_EQ(Names(disk), c.removedOutside ? "zz.lang " : Names(entries));
+        if (c.removedOutside) std::erase(entries, de);
+        EXPECT_EQ(Names(disk), Names(entries));
+        if (c.files == 3) continue; // with de gone, Modify and Export below have no file to take
         if (current.empty()) { // Rename and Delete do nothing with an empty file box
             frmMain->actLangRename->trigger();
             frmMain->actLangDelete->trigger();
@@ -160,6 +178,28 @@ TEST_F(LanguageCommandsTest, CommandsAskUntilAnsweredAndModifyAndExportFollowThe
         const std::string unit = "uLanguage" + current.substr(0, current.size() - 5) + ".pas";
         EXPECT_NE(ReadBytes(LanguageHostDir() / unit).find("'[0000] Sehr gut'"), std::string::npos);
     }
+}
+
+TEST_F(LanguageCommandsTest, AFileRemovedWhileAQuestionIsOpenLeavesTheOneInOtherLettersAlone)
+{
+    AddLanguageFile("DE.lang", {{0, "GROSS"}});
+    AddLanguageFile("de.lang", {{0, "Gut"}});
+    WriteBytes(LanguageHostDir() / "uLanguagede.pas", "old unit");
+    Start();
+    Choose("de.lang");
+    std::string shown;
+    ui::SetMessageBoxAnswerer([&](const ui::MessageBoxRequest& request) {
+        shown += request.text + "|";
+        fs::remove(LanguageHostDir() / "de.lang");
+        return win32::IDYES;
+    });
+    frmMain->mnuLangPopupExportClick(nullptr);
+    AddLanguageFile("de.lang", {{0, "Gut"}});
+    frmMain->actLangDelete->trigger();
+    EXPECT_EQ(shown, "Target file already exists. overwrite?|Source file not exists.|Are your sure to delete file "
+                     "'de.lang'?|");
+    EXPECT_EQ(ReadBytes(LanguageHostDir() / "uLanguagede.pas"), "old unit");
+    EXPECT_EQ(ReadBytes(LanguageHostDir() / "DE.lang"), LanguageFile({{0, "GROSS"}}));
 }
 
 } // namespace
