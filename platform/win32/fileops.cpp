@@ -227,6 +227,7 @@ DWORD CheckOverwritable(const std::string& target, const struct stat& source, bo
     return JoinAs(target, GENERIC_WRITE, 0, holder);
 }
 
+// holder keeps the open that weighed a removal.
 DWORD CheckCopyTarget(const std::string& target, const struct stat& source, OnTarget rule, Fd& holder)
 {
     if (rule == OnTarget::Restart) return ERROR_SUCCESS;
@@ -267,8 +268,13 @@ DWORD FillCopy(int from, const struct stat& st, const std::string& source, const
 
 // The whole copy in a temporary file puts itself at the target's name in one
 // step: a link where an existing target must stay, else a rename over it.
-CopyError PlaceCopy(const std::string& temp, const std::string& target, OnTarget rule)
+CopyError PlaceCopy(const std::string& temp, const std::string& target, const struct stat& source, OnTarget rule)
 {
+    // A removal is weighed again as it happens, held through the rename: an
+    // open that refuses it may have started while the copy was written.
+    Fd holder;
+    if (rule == OnTarget::Remove)
+        if (const DWORD err = CheckCopyTarget(target, source, rule, holder)) return {err, true};
     if (rule == OnTarget::Keep) {
         if (detail::Sys().link(temp.c_str(), target.c_str()) == 0) return {};
         return {errno == EEXIST ? ERROR_FILE_EXISTS : detail::HostPathError(errno, target)};
@@ -286,7 +292,7 @@ CopyError WriteCopy(int from, const struct stat& st, const std::string& source, 
     if (to.fd < 0) return FolderError(errno, temp, rule);
     CopyError err{FillCopy(from, st, source, temp, to.fd)};
     if (detail::Sys().close(to.release()) != 0 && !err.code) err.code = ErrorFromErrno(errno);
-    if (!err.code) err = PlaceCopy(temp, target, rule);
+    if (!err.code) err = PlaceCopy(temp, target, st, rule);
     if (err.code || rule == OnTarget::Keep) detail::Sys().unlink(temp.c_str());
     return err;
 }
@@ -303,8 +309,6 @@ CopyError CopyHostFile(const std::string& source, const std::string& target, OnT
     if (from.fd < 0) return {detail::HostPathError(errno, source)};
     struct stat st{};
     if (detail::Sys().fstat(from.fd, &st) != 0) return {ErrorFromErrno(errno)};
-    // A removal's open is held until the copy is in place, so that no open it
-    // refuses starts meanwhile.
     Fd holder;
     // A removal of the target comes before the copy; CopyFileA opens its source first.
     const bool removal = rule == OnTarget::Remove;
@@ -312,6 +316,8 @@ CopyError CopyHostFile(const std::string& source, const std::string& target, OnT
     if (err) return {err, removal};
     err = removal ? JoinSource(from.fd, rule) : CheckCopyTarget(target, st, rule, holder);
     if (err) return {err};
+    // Not held while the copy is written: readers of the old file need not wait.
+    holder.reset();
     return WriteCopy(from.fd, st, source, target, rule);
 }
 

@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <forward_list>
+#include <memory>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -198,6 +199,28 @@ TEST(MyCopyFile, FailuresAfterTheTargetWasRemoved)
     };
     EXPECT_FALSE(MyCopyFile("C:\\src.txt", "D:\\new.txt"));
     EXPECT_EQ(MyCopyFile2("C:\\src.txt", "D:\\new.txt"), "Failed to copy file.");
+}
+
+// The old file can be opened while the copy is written; an open that then
+// refuses its deletion keeps it.
+TEST(MyCopyFile, AnOpenThatStartsDuringTheCopyKeepsTheTarget)
+{
+    TempPrefix env;
+    env.writeFile("C:\\src.txt", "new");
+    env.writeFile("D:\\dst.txt", "old");
+    static std::unique_ptr<HeldOpen> reader;
+    {
+        win32::detail::ScopedSysCalls guard;
+        guard.table().fsync = [](int fd) {
+            if (!reader) reader = std::make_unique<HeldOpen>("D:\\dst.txt", win32::FILE_SHARE_READ);
+            return win32::detail::RealSysCalls().fsync(fd);
+        };
+        EXPECT_EQ(MyCopyFile2("C:\\src.txt", "D:\\dst.txt"), "Can not delete file 'D:\\dst.txt'.");
+    }
+    ASSERT_TRUE(reader && reader->ok());
+    reader.reset();
+    EXPECT_EQ(env.readFile("D:\\dst.txt"), "old");
+    EXPECT_EQ(EntriesIn(env.root() + "/d"), 1u);
 }
 
 // A process killed before its n-th change to the disk (n from 1), with D:
