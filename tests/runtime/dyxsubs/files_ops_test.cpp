@@ -22,8 +22,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <forward_list>
-#include <memory>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -47,6 +47,15 @@ void MakeReadOnlyHidden(const std::string& name) { win32::SetFileAttributesA(nam
 size_t EntriesIn(const std::string& hostDir)
 {
     return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(hostDir), {}));
+}
+
+// rename() as if another file system were mounted at the host folder whose
+// path holds mount ("/d/" for drive D:).
+int RenameWithMountAt(std::string_view mount, const char* from, const char* to)
+{
+    const bool across = std::string_view(to).find(mount) != std::string_view(from).find(mount);
+    errno = EXDEV;
+    return across ? -1 : win32::detail::RealSysCalls().rename(from, to);
 }
 
 TEST(CreateFullPath, CreatesEveryLevelQuietly)
@@ -242,9 +251,7 @@ struct KilledAt {
         t.link = [](const char* a, const char* b) { return Step(), RealSysCalls().link(a, b); };
         t.rename = [](const char* from, const char* to) {
             Step();
-            errno = EXDEV;
-            const bool other = across && std::string_view(to).find("/d/") != std::string_view(from).find("/d/");
-            return other ? -1 : RealSysCalls().rename(from, to);
+            return across ? RenameWithMountAt("/d/", from, to) : RealSysCalls().rename(from, to);
         };
     }
 };
@@ -309,11 +316,7 @@ TEST(MyRenameFile, AcrossFileSystemsASourceThatCannotBeDeletedStays)
     env.writeFile("D:\\new.txt", "n");
     MakeReadOnlyHidden("D:\\new.txt");
     win32::detail::ScopedSysCalls guard;
-    guard.table().rename = [](const char* from, const char* to) {
-        const bool across = std::string_view(to).find("/d/") != std::string_view(from).find("/d/");
-        errno = EXDEV;
-        return across ? -1 : win32::detail::RealSysCalls().rename(from, to);
-    };
+    guard.table().rename = [](const char* from, const char* to) { return RenameWithMountAt("/d/", from, to); };
     // As in a folder the user may not write to, whoever runs the test.
     guard.table().unlink = [](const char* path) {
         errno = EACCES;
@@ -423,11 +426,7 @@ TEST(FileRoutines, DeletingRenamingOrMovingALinkLeavesTheFileItLeadsTo)
         fs::create_symlink(env.hostPath("D:\\outside"), env.hostPath("C:\\w\\link"));
         fs::create_symlink(env.hostPath("C:\\w\\f"), env.hostPath("C:\\w\\f2"));
         win32::detail::ScopedSysCalls guard;
-        guard.table().rename = [](const char* from, const char* to) {
-            const bool across = std::string_view(to).find("/d/") != std::string_view(from).find("/d/");
-            errno = EXDEV; // pretend that D: lies on another file system
-            return across ? -1 : win32::detail::RealSysCalls().rename(from, to);
-        };
+        guard.table().rename = [](const char* from, const char* to) { return RenameWithMountAt("/d/", from, to); };
         EXPECT_TRUE(run(env)) << what;
         EXPECT_EQ(Attributes("D:\\outside"), before) << what;
         EXPECT_EQ(env.readFile("D:\\outside"), "keep") << what;
@@ -547,12 +546,7 @@ TEST_F(MoveFileRebootTest, TargetOnAnotherFileSystemThanItsDrivesTemp)
     env_.writeFile("C:\\new.dll", "v2");
     env_.writeFile("D:\\App\\x.dll", "v1");
     win32::detail::ScopedSysCalls guard;
-    guard.table().rename = [](const char* from, const char* to) {
-        // Pretend that a file system is mounted at D:\App.
-        const bool across = std::string_view(to).find("/App/") != std::string_view(from).find("/App/");
-        errno = EXDEV;
-        return across ? -1 : win32::detail::RealSysCalls().rename(from, to);
-    };
+    guard.table().rename = [](const char* from, const char* to) { return RenameWithMountAt("/App/", from, to); };
     EXPECT_EQ(MoveFileReboot("C:\\new.dll", "D:\\App\\x.dll"), 0);
     EXPECT_EQ(env_.readFile("D:\\App\\x.dll"), "v1");
     Restart();
