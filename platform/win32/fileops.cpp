@@ -124,6 +124,14 @@ std::string TempNameBeside(const std::string& target)
     return target.substr(0, slash + 1) + "." + name + suffix;
 }
 
+// ERROR_SUCCESS when nothing is at a name because the name is free; the
+// error when its folder is missing.
+DWORD NothingAt(const std::string& target)
+{
+    const DWORD missing = detail::HostPathError(ENOENT, target);
+    return missing == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : missing;
+}
+
 // ---- attributes -----------------------------------------------------------
 
 mode_t ModeFor(const struct stat& st, bool readOnly)
@@ -177,15 +185,41 @@ DWORD CopyBytes(int from, int to)
     }
 }
 
-// What an existing target allows: not a folder, not read-only, not held open.
-DWORD CheckCopyTarget(const std::string& target, const struct stat& source, bool failIfExists)
+// What DeleteFileA weighs before it unlinks: a folder, a read-only file and
+// a file held open without FILE_SHARE_DELETE are refused. holder keeps the
+// open that weighed it.
+DWORD CheckDeletable(const std::string& host, Fd& holder)
 {
     struct stat st{};
-    if (detail::Sys().stat(target.c_str(), &st) != 0) {
-        if (errno != ENOENT) return detail::HostPathError(errno, target);
-        const DWORD missing = detail::HostPathError(ENOENT, target);
-        return missing == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : missing;
-    }
+    if (detail::Sys().lstat(host.c_str(), &st) != 0) return detail::HostPathError(errno, host);
+    if (S_ISDIR(st.st_mode)) return ERROR_ACCESS_DENIED;
+    if (!IsFileFolderOrLink(st.st_mode)) return ERROR_FILE_NOT_FOUND;
+    if (!S_ISREG(st.st_mode)) return ERROR_SUCCESS;
+    // Checked here: the superuser could unlink a read-only file.
+    if (IsReadOnly(st)) return ERROR_ACCESS_DENIED;
+    return JoinAs(host, DELETE, kShareAll, holder);
+}
+
+// How a copy treats an existing target.
+enum class OnTarget {
+    Keep,      // it fails (CopyFileA with failIfExists)
+    Overwrite, // replaced unless read-only or held open (CopyFileA)
+    Remove,    // replaced where DeleteFileA could have removed it
+    Restart,   // replaced unweighed, as the restart's renames replace
+};
+
+// A failure that lies with the target's removal rather than with the copy.
+struct CopyError {
+    DWORD code = ERROR_SUCCESS;
+    bool targetRefused = false;
+};
+
+// What an existing target allows: not a folder, not read-only, not held open.
+DWORD CheckOverwritable(const std::string& target, const struct stat& source, bool failIfExists)
+{
+    struct stat st{};
+    if (detail::Sys().stat(target.c_str(), &st) != 0)
+        return errno == ENOENT ? NothingAt(target) : detail::HostPathError(errno, target);
     if (failIfExists) return ERROR_FILE_EXISTS;
     if (st.st_dev == source.st_dev && st.st_ino == source.st_ino) return ERROR_SHARING_VIOLATION;
     if (!S_ISREG(st.st_mode) || IsReadOnly(st)) return ERROR_ACCESS_DENIED;
@@ -193,8 +227,29 @@ DWORD CheckCopyTarget(const std::string& target, const struct stat& source, bool
     return JoinAs(target, GENERIC_WRITE, 0, holder);
 }
 
+// holder keeps the open that weighed a removal.
+DWORD CheckCopyTarget(const std::string& target, const struct stat& source, OnTarget rule, Fd& holder)
+{
+    if (rule == OnTarget::Restart) return ERROR_SUCCESS;
+    if (rule == OnTarget::Remove) {
+        struct stat st{};
+        if (detail::Sys().lstat(target.c_str(), &st) != 0 && errno == ENOENT) return NothingAt(target);
+        return CheckDeletable(target, holder);
+    }
+    return CheckOverwritable(target, source, rule == OnTarget::Keep);
+}
+
+// A change to the target's folder failed. Where the target was to be
+// removed, a folder that refuses the change would have kept it too.
+CopyError FolderError(int error, const std::string& path, OnTarget rule)
+{
+    const bool refuses = error == EACCES || error == EPERM || error == EROFS;
+    return {detail::HostPathError(error, path), rule == OnTarget::Remove && refuses};
+}
+
 // The stored bits go on before the permission bits, which may take the
-// write permission away.
+// write permission away. The flush comes before the copy is renamed in, so
+// that the name never leads to a copy a power loss could leave empty.
 DWORD FillCopy(int from, const struct stat& st, const std::string& source, const std::string& temp, int to)
 {
     DWORD err = CopyBytes(from, to);
@@ -211,27 +266,59 @@ DWORD FillCopy(int from, const struct stat& st, const std::string& source, const
     return err;
 }
 
-DWORD CopyHostFile(const std::string& source, const std::string& target, bool failIfExists)
+// The whole copy in a temporary file puts itself at the target's name in one
+// step: a link where an existing target must stay, else a rename over it.
+CopyError PlaceCopy(const std::string& temp, const std::string& target, const struct stat& source, OnTarget rule)
 {
-    Fd from(detail::OpenRegularFile(source.c_str(), O_RDONLY | O_CLOEXEC, 0));
-    if (from.fd < 0) return detail::HostPathError(errno, source);
-    struct stat st{};
-    if (detail::Sys().fstat(from.fd, &st) != 0) return ErrorFromErrno(errno);
-    if (const DWORD err = detail::JoinShare(from.fd, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE)) return err;
-    if (const DWORD err = CheckCopyTarget(target, st, failIfExists)) return err;
+    // A removal is weighed again as it happens, held through the rename: an
+    // open that refuses it may have started while the copy was written.
+    Fd holder;
+    if (rule == OnTarget::Remove)
+        if (const DWORD err = CheckCopyTarget(target, source, rule, holder)) return {err, true};
+    if (rule == OnTarget::Keep) {
+        if (detail::Sys().link(temp.c_str(), target.c_str()) == 0) return {};
+        return {errno == EEXIST ? ERROR_FILE_EXISTS : detail::HostPathError(errno, target)};
+    }
+    if (detail::Sys().rename(temp.c_str(), target.c_str()) == 0) return {};
+    return FolderError(errno, target, rule);
+}
 
+// The copy written to a temporary file beside the target, then put in place.
+CopyError WriteCopy(int from, const struct stat& st, const std::string& source, const std::string& target,
+                    OnTarget rule)
+{
     const std::string temp = TempNameBeside(target);
     Fd to(detail::OpenRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (to.fd < 0) return detail::HostPathError(errno, temp);
-    DWORD err = FillCopy(from.fd, st, source, temp, to.fd);
-    if (detail::Sys().close(to.release()) != 0 && !err) err = ErrorFromErrno(errno);
-    // Renamed only now, so a failed copy never leaves a partial target.
-    if (!err && failIfExists && detail::Sys().link(temp.c_str(), target.c_str()) != 0)
-        err = errno == EEXIST ? ERROR_FILE_EXISTS : detail::HostPathError(errno, target);
-    else if (!err && !failIfExists && detail::Sys().rename(temp.c_str(), target.c_str()) != 0)
-        err = detail::HostPathError(errno, target);
-    if (err || failIfExists) detail::Sys().unlink(temp.c_str());
+    if (to.fd < 0) return FolderError(errno, temp, rule);
+    CopyError err{FillCopy(from, st, source, temp, to.fd)};
+    if (detail::Sys().close(to.release()) != 0 && !err.code) err.code = ErrorFromErrno(errno);
+    if (!err.code) err = PlaceCopy(temp, target, st, rule);
+    if (err.code || rule == OnTarget::Keep) detail::Sys().unlink(temp.c_str());
     return err;
+}
+
+DWORD JoinSource(int from, OnTarget rule)
+{
+    return rule == OnTarget::Restart ? ERROR_SUCCESS
+                                     : detail::JoinShare(from, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
+}
+
+CopyError CopyHostFile(const std::string& source, const std::string& target, OnTarget rule)
+{
+    Fd from(detail::OpenRegularFile(source.c_str(), O_RDONLY | O_CLOEXEC, 0));
+    if (from.fd < 0) return {detail::HostPathError(errno, source)};
+    struct stat st{};
+    if (detail::Sys().fstat(from.fd, &st) != 0) return {ErrorFromErrno(errno)};
+    Fd holder;
+    // A removal of the target comes before the copy; CopyFileA opens its source first.
+    const bool removal = rule == OnTarget::Remove;
+    DWORD err = removal ? CheckCopyTarget(target, st, rule, holder) : JoinSource(from.fd, rule);
+    if (err) return {err, removal};
+    err = removal ? JoinSource(from.fd, rule) : CheckCopyTarget(target, st, rule, holder);
+    if (err) return {err};
+    // Not held while the copy is written: readers of the old file need not wait.
+    holder.reset();
+    return WriteCopy(from.fd, st, source, target, rule);
 }
 
 // ---- moving ---------------------------------------------------------------
@@ -292,11 +379,8 @@ bool SameEntry(const std::string& a, const std::string& b)
 DWORD CheckMoveTarget(const std::string& target, bool replace)
 {
     struct stat st{};
-    if (detail::Sys().lstat(target.c_str(), &st) != 0) {
-        if (errno != ENOENT) return detail::HostPathError(errno, target);
-        const DWORD missing = detail::HostPathError(ENOENT, target);
-        return missing == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : missing;
-    }
+    if (detail::Sys().lstat(target.c_str(), &st) != 0)
+        return errno == ENOENT ? NothingAt(target) : detail::HostPathError(errno, target);
     if (!replace) return ERROR_ALREADY_EXISTS;
     // A link is replaced as itself; a FIFO, socket or device is no file to replace.
     if (!S_ISLNK(st.st_mode) && (!S_ISREG(st.st_mode) || IsReadOnly(st))) return ERROR_ACCESS_DENIED;
@@ -306,7 +390,7 @@ DWORD CheckMoveTarget(const std::string& target, bool replace)
 
 // A link moved to another file system is made anew there with the same
 // text: the move takes the link alone, never what it leads to.
-DWORD MoveLinkAcross(const std::string& source, const std::string& target)
+DWORD CopyLink(const std::string& source, const std::string& target)
 {
     char text[PATH_MAX];
     const ssize_t n = detail::Sys().readlink(source.c_str(), text, sizeof text);
@@ -320,8 +404,18 @@ DWORD MoveLinkAcross(const std::string& source, const std::string& target)
         detail::Sys().unlink(temp.c_str());
         return err;
     }
-    if (detail::Sys().unlink(source.c_str()) != 0) return detail::HostPathError(errno, source);
     return ERROR_SUCCESS;
+}
+
+// A move to another file system is a copy in place at the target, then the
+// source's removal. A source that can't be removed stays, and the move still
+// succeeds, as Windows' move by copying does.
+DWORD MoveAcross(const std::string& source, const std::string& target, const struct stat& st, OnTarget rule)
+{
+    if (S_ISDIR(st.st_mode)) return ERROR_NOT_SAME_DEVICE;
+    const DWORD err = S_ISLNK(st.st_mode) ? CopyLink(source, target) : CopyHostFile(source, target, rule).code;
+    if (!err) detail::Sys().unlink(source.c_str());
+    return err;
 }
 
 DWORD MoveHostFile(const std::string& source, const std::string& target, DWORD flags)
@@ -345,11 +439,17 @@ DWORD MoveHostFile(const std::string& source, const std::string& target, DWORD f
     }
     if (detail::Sys().rename(source.c_str(), target.c_str()) == 0) return ERROR_SUCCESS;
     if (errno != EXDEV) return detail::HostPathError(errno, target);
-    if (!(flags & MOVEFILE_COPY_ALLOWED) || S_ISDIR(st.st_mode)) return ERROR_NOT_SAME_DEVICE;
-    if (S_ISLNK(st.st_mode)) return MoveLinkAcross(source, target);
-    if (const DWORD err = CopyHostFile(source, target, false)) return err;
-    holder.reset();
-    if (detail::Sys().unlink(source.c_str()) != 0) return detail::HostPathError(errno, source);
+    if (!(flags & MOVEFILE_COPY_ALLOWED)) return ERROR_NOT_SAME_DEVICE;
+    return MoveAcross(source, target, st, OnTarget::Remove);
+}
+
+// Both names of a copy; a device is not even opened, as opening one may act on it.
+DWORD ResolveCopy(const char* existingFileName, const char* newFileName, std::string& source, std::string& target)
+{
+    if (const DWORD err = Resolve(existingFileName, source)) return err;
+    if (const DWORD err = Resolve(newFileName, target)) return err;
+    struct stat st{};
+    if (detail::Sys().stat(source.c_str(), &st) == 0 && !IsFileOrFolder(st.st_mode)) return ERROR_FILE_NOT_FOUND;
     return ERROR_SUCCESS;
 }
 
@@ -383,16 +483,8 @@ BOOL DeleteFileA(const char* fileName)
 {
     std::string host;
     if (const DWORD err = Resolve(fileName, host)) return Fail(err);
-    struct stat st{};
-    if (detail::Sys().lstat(host.c_str(), &st) != 0) return Fail(detail::HostPathError(errno, host));
-    if (S_ISDIR(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
-    if (!IsFileFolderOrLink(st.st_mode)) return Fail(ERROR_FILE_NOT_FOUND);
     Fd holder;
-    if (S_ISREG(st.st_mode)) {
-        // Checked here: the superuser could unlink a read-only file.
-        if (IsReadOnly(st)) return Fail(ERROR_ACCESS_DENIED);
-        if (const DWORD err = JoinAs(host, DELETE, kShareAll, holder)) return Fail(err);
-    }
+    if (const DWORD err = CheckDeletable(host, holder)) return Fail(err);
     if (detail::Sys().unlink(host.c_str()) != 0) return Fail(detail::HostPathError(errno, host));
     return Succeed();
 }
@@ -400,12 +492,9 @@ BOOL DeleteFileA(const char* fileName)
 BOOL CopyFileA(const char* existingFileName, const char* newFileName, BOOL failIfExists)
 {
     std::string source, target;
-    if (const DWORD err = Resolve(existingFileName, source)) return Fail(err);
-    if (const DWORD err = Resolve(newFileName, target)) return Fail(err);
-    // A device is not even opened: opening one may act on it.
-    struct stat st{};
-    if (detail::Sys().stat(source.c_str(), &st) == 0 && !IsFileOrFolder(st.st_mode)) return Fail(ERROR_FILE_NOT_FOUND);
-    if (const DWORD err = CopyHostFile(source, target, failIfExists != FALSE)) return Fail(err);
+    if (const DWORD err = ResolveCopy(existingFileName, newFileName, source, target)) return Fail(err);
+    const OnTarget rule = failIfExists ? OnTarget::Keep : OnTarget::Overwrite;
+    if (const DWORD err = CopyHostFile(source, target, rule).code) return Fail(err);
     return Succeed();
 }
 
@@ -446,4 +535,37 @@ bool IsSameFile(const std::string& fileName1, const std::string& fileName2)
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+namespace detail {
+
+BOOL CopyFileOver(const char* existingFileName, const char* newFileName, bool& targetRefused)
+{
+    targetRefused = false;
+    std::string source, target;
+    if (const DWORD err = ResolveCopy(existingFileName, newFileName, source, target)) return Fail(err);
+    const CopyError err = CopyHostFile(source, target, OnTarget::Remove);
+    targetRefused = err.targetRefused;
+    if (err.code) return Fail(err.code);
+    TakeWrittenCase(target, WrittenTarget(target, newFileName));
+    return Succeed();
+}
+
+bool CanDeleteFile(const char* fileName)
+{
+    std::string host;
+    Fd holder;
+    DWORD err = Resolve(fileName, host);
+    if (!err) err = CheckDeletable(host, holder);
+    SetLastError(err);
+    return err == ERROR_SUCCESS;
+}
+
+DWORD MoveAcrossFileSystems(const std::string& source, const std::string& target)
+{
+    struct stat st{};
+    if (Sys().lstat(source.c_str(), &st) != 0) return HostPathError(errno, source);
+    if (!IsFileFolderOrLink(st.st_mode)) return ERROR_FILE_NOT_FOUND;
+    return MoveAcross(source, target, st, OnTarget::Restart);
+}
+
+} // namespace detail
 } // namespace win32

@@ -42,7 +42,10 @@ BOOL MoveFileA(const char* existingFileName, const char* newFileName);
 
 /// Moves or renames a file or folder. MOVEFILE_REPLACE_EXISTING replaces an
 /// existing file; without MOVEFILE_COPY_ALLOWED a move to another file
-/// system fails with ERROR_NOT_SAME_DEVICE. MOVEFILE_DELAY_UNTIL_REBOOT
+/// system fails with ERROR_NOT_SAME_DEVICE. With it, a file is copied there
+/// as CopyFileA copies (a target is replaced by one rename), and then the
+/// source is deleted; a source that can't be deleted stays, and the move
+/// still succeeds, as Windows documents. MOVEFILE_DELAY_UNTIL_REBOOT
 /// registers the move (or, with a null new name, the deletion) for the next
 /// restart instead. A new name that differs from the old only in letter case
 /// renames the file to the new case, and so does a replaced file's name that
@@ -55,4 +58,26 @@ BOOL MoveFileExA(const char* existingFileName, const char* newFileName, DWORD fl
 /// device and inode), whatever their texts.
 bool IsSameFile(const std::string& fileName1, const std::string& fileName2);
 
+namespace detail {
+
+/// DeleteFileA of newFileName followed by CopyFileA(existingFileName,
+/// newFileName, FALSE), in one step: the copy is written beside the target,
+/// flushed and renamed over it, so that the name holds the old file until
+/// the new one is whole. A target that DeleteFileA would refuse (a folder, a
+/// read-only file, one held open without FILE_SHARE_DELETE, one its folder
+/// won't let go) stays as it is, and targetRefused says so. The new file
+/// takes the name's letter case as written. Sets the last error.
+BOOL CopyFileOver(const char* existingFileName, const char* newFileName, bool& targetRefused);
+
+/// True when DeleteFileA would delete the file now (its folder's permissions
+/// aside); nothing is changed. Sets the last error.
+bool CanDeleteFile(const char* fileName);
+
+/// Moves a host file or symbolic link to a host name on another file system,
+/// weighing no share mode, as the restart moves: a file is copied beside the
+/// target, flushed and renamed over it, then the source is removed (one that
+/// can't be stays). A folder gives ERROR_NOT_SAME_DEVICE.
+DWORD MoveAcrossFileSystems(const std::string& source, const std::string& target);
+
+} // namespace detail
 } // namespace win32

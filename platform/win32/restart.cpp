@@ -1,6 +1,7 @@
 #include "win32/restart.h"
 
 #include "win32/errors.h"
+#include "win32/fileops.h"
 #include "win32/paths.h"
 #include "win32/prefix.h"
 #include "win32/registry_store.h"
@@ -105,7 +106,10 @@ bool MoveHost(const HostOperation& op)
         const bool same = old.st_dev == st.st_dev && old.st_ino == st.st_ino;
         if (!same && (!op.replace || S_ISDIR(old.st_mode))) return false;
     }
-    return detail::Sys().rename(op.source.c_str(), op.target.c_str()) == 0;
+    if (detail::Sys().rename(op.source.c_str(), op.target.c_str()) == 0) return true;
+    // A drive is a folder tree that may span file systems: its Temp folder,
+    // where a file waits, need not lie on the target's.
+    return errno == EXDEV && detail::MoveAcrossFileSystems(op.source, op.target) == ERROR_SUCCESS;
 }
 
 // A deletion followed by a move onto the same name is one step: the move

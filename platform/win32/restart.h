@@ -61,6 +61,8 @@ struct RestartResult {
 /// A deletion directly followed by a move onto the same name is carried out
 /// as one replacing move (two operations in the counts): when the move
 /// cannot run, the file is not deleted either.
+/// A move onto another file system is a copy beside the target, flushed and
+/// renamed over it, then the source's removal.
 /// Operations of the current boot stay. Returns a registry error or ERROR_SUCCESS.
 DWORD RunPendingFileOperations(const std::string& prefixDir, RestartResult& result);
 

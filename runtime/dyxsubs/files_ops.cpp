@@ -9,9 +9,6 @@
 #include "win32/paths.h"
 #include "win32/restart.h"
 
-#include <atomic>
-#include <chrono>
-#include <cstdio>
 #include <new>
 
 namespace vantrel {
@@ -43,91 +40,37 @@ std::string DeleteText(const std::string& FileName)
     return result;
 }
 
-// The folder part of FileName, either separator counting as in the file calls.
-std::string FolderOf(const std::string& FileName)
-{
-    const size_t at = LastDelimiter(FileName, "\\/:");
-    return FileName.substr(0, at == std::string::npos ? 0 : at + 1);
-}
-
-// A name in the folder of FileName for a file set aside there for a moment.
-std::string AsideName(const std::string& FileName)
-{
-    static std::atomic<uint32_t> counter{0};
-    const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-    char tag[32];
-    std::snprintf(tag, sizeof tag, "~%x%x.tmp", static_cast<unsigned>(ticks), static_cast<unsigned>(counter++));
-    return FolderOf(FileName) + tag;
-}
-
-// FileName with its last part as the folder holds it (the letter case may
-// differ from the name asked for), so that a file put back keeps its name.
-std::string AsStored(const std::string& FileName)
-{
-    std::string host;
-    if (win32::ResolvePath(FileName, host) != win32::ERROR_SUCCESS) return FileName;
-    const std::string folder = FolderOf(FileName), stored = host.substr(host.rfind('/') + 1);
-    return EqualIgnoringCase(stored, FileName.substr(folder.size())) ? folder + stored : FileName;
-}
-
-// An existing target taken out of the way of a copy or rename as the steps
-// remove it (attributes reset, then gone from its name), but kept under a
-// temporary name in its folder until the step after has run: when that
-// step fails, the file comes back whole, with the attributes it had.
-class SetAside {
-public:
-    SetAside() = default;
-    SetAside(const SetAside&) = delete;
-    SetAside& operator=(const SetAside&) = delete;
-    // Unless dropped, the file comes back. What a failed step left under its
-    // name (a copy a failed move made before it could remove its source) gives way.
-    ~SetAside()
-    {
-        try {
-            if (!aside_.empty() && win32::MoveFileExA(aside_.c_str(), name_.c_str(), win32::MOVEFILE_REPLACE_EXISTING))
-                win32::SetFileAttributesA(name_.c_str(), attributes_);
-        } catch (...) {
-        }
-    }
-
-    // The removal's outcome, as MyDeleteFile reports it.
-    bool Remove(const std::string& FileName)
-    {
-        const win32::DWORD attributes = win32::GetFileAttributesA(FileName.c_str());
-        if (!win32::SetFileAttributesA(FileName.c_str(), win32::FILE_ATTRIBUTE_NORMAL)) return false;
-        const std::string aside = AsideName(FileName), stored = AsStored(FileName);
-        if (!(attributes & win32::FILE_ATTRIBUTE_DIRECTORY) && win32::MoveFileExA(FileName.c_str(), aside.c_str(), 0)) {
-            name_ = stored;
-            aside_ = aside;
-            attributes_ = attributes;
-            return true;
-        }
-        // Where no temporary name can be had, the file goes as the steps say.
-        return win32::DeleteFileA(FileName.c_str()) != win32::FALSE;
-    }
-
-    // The step after the removal succeeded: the old file goes for good.
-    void Drop()
-    {
-        if (!aside_.empty()) win32::DeleteFileA(aside_.c_str());
-        aside_.clear();
-    }
-
-private:
-    std::string name_, aside_;
-    win32::DWORD attributes_ = 0;
-};
-
-// The copy's steps 2 and 3: an existing target is removed, then the source
-// copied; when the copy fails, the target comes back whole. The failure's
-// text, empty on success.
+// The copy's steps 2 and 3, the removal of an existing target and the copy,
+// as one replacing step, so that the target's name never stands empty. The
+// failure's text, empty on success.
 std::string CopyOverTarget(const std::string& Source, const std::string& Target)
 {
-    SetAside old;
-    if (FileExists(Target) && !old.Remove(Target)) return CannotDelete(Target);
-    if (!win32::CopyFileA(Source.c_str(), Target.c_str(), win32::FALSE)) return "Failed to copy file.";
-    old.Drop();
-    return std::string();
+    const std::string failed = "Failed to copy file.";
+    if (!FileExists(Target)) return win32::CopyFileA(Source.c_str(), Target.c_str(), win32::FALSE) ? "" : failed;
+    const win32::DWORD attributes = win32::GetFileAttributesA(Target.c_str());
+    if (!win32::SetFileAttributesA(Target.c_str(), win32::FILE_ATTRIBUTE_NORMAL)) return CannotDelete(Target);
+    bool refused = false;
+    if (win32::detail::CopyFileOver(Source.c_str(), Target.c_str(), refused)) return std::string();
+    // A target that could not be deleted keeps the reset, as after MyDeleteFile;
+    // one that only outlived a failed copy is as it was.
+    if (refused) return CannotDelete(Target);
+    win32::SetFileAttributesA(Target.c_str(), attributes);
+    return failed;
+}
+
+// The rename's steps 3 and 4, the removal of a file at the new name and the
+// move, as one replacing move where the removal would succeed.
+bool MoveOverTarget(const std::string& OldName, const std::string& NewName)
+{
+    const win32::DWORD attributes = win32::GetFileAttributesA(NewName.c_str());
+    const bool removable = win32::SetFileAttributesA(NewName.c_str(), win32::FILE_ATTRIBUTE_NORMAL) &&
+                           win32::detail::CanDeleteFile(NewName.c_str());
+    const win32::DWORD flags = win32::MOVEFILE_COPY_ALLOWED | (removable ? win32::MOVEFILE_REPLACE_EXISTING : 0);
+    if (win32::MoveFileExA(OldName.c_str(), NewName.c_str(), flags)) return true;
+    // The target never left its name; unless it refused its removal, it is as it was.
+    if (removable && attributes != win32::INVALID_FILE_ATTRIBUTES)
+        win32::SetFileAttributesA(NewName.c_str(), attributes);
+    return false;
 }
 
 // Closes a search on every way out.
@@ -233,12 +176,9 @@ bool MyRenameFile(const std::string& OldName, const std::string& NewName)
     try {
         if (!FileExists(OldName)) return false;
         if (!win32::SetFileAttributesA(OldName.c_str(), win32::FILE_ATTRIBUTE_NORMAL)) return false;
-        SetAside old;
         // A new name for the same file (another case, another path) is no target to remove.
-        if (!win32::IsSameFile(OldName, NewName)) old.Remove(NewName);
-        if (!win32::MoveFileA(OldName.c_str(), NewName.c_str())) return false;
-        old.Drop();
-        return true;
+        if (win32::IsSameFile(OldName, NewName)) return win32::MoveFileA(OldName.c_str(), NewName.c_str());
+        return MoveOverTarget(OldName, NewName);
     } catch (...) {
         return false;
     }
@@ -254,7 +194,12 @@ void DeleteAllFile(const std::string& Path)
         if (search.handle == win32::INVALID_HANDLE_VALUE) return;
         do {
             const std::string name = data.cFileName;
-            if (name != "." && name != "..") MyDeleteFile(folder + name);
+            if (name == "." || name == "..") continue;
+            // A sub-folder, or a link the search shows as one, only has its attributes reset.
+            if (data.dwFileAttributes & win32::FILE_ATTRIBUTE_DIRECTORY)
+                win32::SetFileAttributesA((folder + name).c_str(), win32::FILE_ATTRIBUTE_NORMAL);
+            else
+                MyDeleteFile(folder + name);
         } while (win32::FindNextFileA(search.handle, &data));
     } catch (...) {
     }

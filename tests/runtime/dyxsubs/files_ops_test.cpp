@@ -15,16 +15,20 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <forward_list>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -44,6 +48,15 @@ void MakeReadOnlyHidden(const std::string& name) { win32::SetFileAttributesA(nam
 size_t EntriesIn(const std::string& hostDir)
 {
     return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(hostDir), {}));
+}
+
+// rename() as if another file system were mounted at the host folder whose
+// path holds mount ("/d/" for drive D:).
+int RenameWithMountAt(std::string_view mount, const char* from, const char* to)
+{
+    const bool across = std::string_view(to).find(mount) != std::string_view(from).find(mount);
+    errno = EXDEV;
+    return across ? -1 : win32::detail::RealSysCalls().rename(from, to);
 }
 
 TEST(CreateFullPath, CreatesEveryLevelQuietly)
@@ -198,6 +211,84 @@ TEST(MyCopyFile, FailuresAfterTheTargetWasRemoved)
     EXPECT_EQ(MyCopyFile2("C:\\src.txt", "D:\\new.txt"), "Failed to copy file.");
 }
 
+// The old file can be opened while the copy is written; an open that then
+// refuses its deletion keeps it.
+TEST(MyCopyFile, AnOpenThatStartsDuringTheCopyKeepsTheTarget)
+{
+    TempPrefix env;
+    env.writeFile("C:\\src.txt", "new");
+    env.writeFile("D:\\dst.txt", "old");
+    static std::unique_ptr<HeldOpen> reader;
+    {
+        win32::detail::ScopedSysCalls guard;
+        guard.table().fsync = [](int fd) {
+            if (!reader) reader = std::make_unique<HeldOpen>("D:\\dst.txt", win32::FILE_SHARE_READ);
+            return win32::detail::RealSysCalls().fsync(fd);
+        };
+        EXPECT_EQ(MyCopyFile2("C:\\src.txt", "D:\\dst.txt"), "Can not delete file 'D:\\dst.txt'.");
+    }
+    ASSERT_TRUE(reader && reader->ok());
+    reader.reset();
+    EXPECT_EQ(env.readFile("D:\\dst.txt"), "old");
+    EXPECT_EQ(EntriesIn(env.root() + "/d"), 1u);
+}
+
+// A process killed before its n-th change to the disk (n from 1), with D:
+// on another file system or not.
+struct KilledAt {
+    static inline int at = 0, seen = 0;
+    static inline bool across = false;
+    static void Step()
+    {
+        if (++seen == at) raise(SIGKILL);
+    }
+    static void Install(win32::detail::SysCalls& t)
+    {
+        using win32::detail::RealSysCalls;
+        t.open = [](const char* p, int f, mode_t m) { return Step(), RealSysCalls().open(p, f, m); };
+        t.write = [](int fd, const void* b, size_t n) { return Step(), RealSysCalls().write(fd, b, n); };
+        t.fsync = [](int fd) { return Step(), RealSysCalls().fsync(fd); };
+        t.unlink = [](const char* p) { return Step(), RealSysCalls().unlink(p); };
+        t.link = [](const char* a, const char* b) { return Step(), RealSysCalls().link(a, b); };
+        t.rename = [](const char* from, const char* to) {
+            Step();
+            return across ? RenameWithMountAt("/d/", from, to) : RealSysCalls().rename(from, to);
+        };
+    }
+};
+
+TEST(FileRoutines, AKillAtAnyStepLeavesTheOldOrTheNewFileAtTheName)
+{
+    const std::vector<std::tuple<const char*, bool, bool (*)()>> cases = {
+        {"MyCopyFile2", false, [] { return MyCopyFile2("C:\\src.txt", "D:\\dst.txt").empty(); }},
+        {"MyRenameFile", false, [] { return MyRenameFile("C:\\src.txt", "D:\\dst.txt"); }},
+        {"MyRenameFile across", true, [] { return MyRenameFile("C:\\src.txt", "D:\\dst.txt"); }},
+    };
+    const std::string fresh(600000, 'n');
+    for (const auto& [what, across, run] : cases)
+        for (int at = 1;; ++at) {
+            TempPrefix env;
+            env.writeFile("C:\\src.txt", fresh);
+            env.writeFile("D:\\dst.txt", "old");
+            const pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                KilledAt::at = at;
+                KilledAt::across = across;
+                KilledAt::Install(win32::detail::Sys());
+                _exit(run() ? 0 : 1);
+            }
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            const std::string now = env.readFile("D:\\dst.txt");
+            EXPECT_TRUE(now == "old" || now == fresh) << what << ", killed at step " << at << ": " << now.size();
+            if (!WIFEXITED(status)) continue;
+            EXPECT_EQ(WEXITSTATUS(status), 0) << what;
+            EXPECT_EQ(now, fresh) << what;
+            break;
+        }
+}
+
 TEST(MyRenameFile, ReplacesAndNormalisesAttributes)
 {
     TempPrefix env;
@@ -217,6 +308,27 @@ TEST(MyRenameFile, ReplacesAndNormalisesAttributes)
     EXPECT_FALSE(env.exists("D:\\new.txt"));
     EXPECT_TRUE(MyRenameFile("D:\\New.txt", "D:\\New.txt"));
     EXPECT_EQ(env.readFile("D:\\New.txt"), "o");
+}
+
+TEST(MyRenameFile, AcrossFileSystemsASourceThatCannotBeDeletedStays)
+{
+    TempPrefix env;
+    env.writeFile("C:\\ro\\old.txt", "o");
+    env.writeFile("D:\\new.txt", "n");
+    MakeReadOnlyHidden("D:\\new.txt");
+    win32::detail::ScopedSysCalls guard;
+    guard.table().rename = [](const char* from, const char* to) { return RenameWithMountAt("/d/", from, to); };
+    // As in a folder the user may not write to, whoever runs the test.
+    guard.table().unlink = [](const char* path) {
+        errno = EACCES;
+        return std::string_view(path).find("/ro/") == std::string_view::npos ? win32::detail::RealSysCalls().unlink(path)
+                                                                             : -1;
+    };
+    EXPECT_TRUE(MyRenameFile("C:\\ro\\old.txt", "D:\\new.txt"));
+    EXPECT_EQ(env.readFile("D:\\new.txt"), "o");
+    EXPECT_EQ(Attributes("D:\\new.txt"), win32::FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(env.readFile("C:\\ro\\old.txt"), "o");
+    EXPECT_EQ(EntriesIn(env.root() + "/d"), 1u);
 }
 
 TEST(MyRenameFile, OntoAnotherLinkOfTheSameFile)
@@ -258,11 +370,13 @@ TEST(DeleteAllFile, DeletesFilesOnly)
     MakeReadOnlyHidden("C:\\d\\hidden.sys");
     env.writeFile("C:\\d\\sub\\inner.txt", "");
     win32::SetFileAttributesA("C:\\d\\sub", win32::FILE_ATTRIBUTE_READONLY);
+    std::filesystem::create_directory_symlink(env.hostPath("C:\\d\\sub"), env.hostPath("C:\\d\\sublink"));
     DeleteAllFile("C:\\d");
     EXPECT_FALSE(env.exists("C:\\d\\a.txt"));
     EXPECT_FALSE(env.exists("C:\\d\\b"));
     EXPECT_FALSE(env.exists("C:\\d\\hidden.sys"));
     EXPECT_TRUE(env.exists("C:\\d\\sub\\inner.txt"));
+    EXPECT_TRUE(std::filesystem::is_symlink(env.hostPath("C:\\d\\sublink"))); // a link to a folder, as a folder
     EXPECT_EQ(Attributes("C:\\d\\sub"), win32::FILE_ATTRIBUTE_DIRECTORY);
 
     env.writeFile("C:\\d\\c.txt", "");
@@ -313,11 +427,7 @@ TEST(FileRoutines, DeletingRenamingOrMovingALinkLeavesTheFileItLeadsTo)
         fs::create_symlink(env.hostPath("D:\\outside"), env.hostPath("C:\\w\\link"));
         fs::create_symlink(env.hostPath("C:\\w\\f"), env.hostPath("C:\\w\\f2"));
         win32::detail::ScopedSysCalls guard;
-        guard.table().rename = [](const char* from, const char* to) {
-            const bool across = std::string_view(to).find("/d/") != std::string_view(from).find("/d/");
-            errno = EXDEV; // pretend that D: lies on another file system
-            return across ? -1 : win32::detail::RealSysCalls().rename(from, to);
-        };
+        guard.table().rename = [](const char* from, const char* to) { return RenameWithMountAt("/d/", from, to); };
         EXPECT_TRUE(run(env)) << what;
         EXPECT_EQ(Attributes("D:\\outside"), before) << what;
         EXPECT_EQ(env.readFile("D:\\outside"), "keep") << what;
@@ -430,6 +540,20 @@ TEST_F(MoveFileRebootTest, TargetInUseIsReplacedAtTheRestart)
     EXPECT_EQ(env_.readFile("D:\\App\\x.dll"), "v2");
     EXPECT_FALSE(env_.exists("D:\\Temp\\new.dll"));
     EXPECT_FALSE(Pending());
+}
+
+TEST_F(MoveFileRebootTest, TargetOnAnotherFileSystemThanItsDrivesTemp)
+{
+    env_.writeFile("C:\\new.dll", "v2");
+    env_.writeFile("D:\\App\\x.dll", "v1");
+    win32::detail::ScopedSysCalls guard;
+    guard.table().rename = [](const char* from, const char* to) { return RenameWithMountAt("/App/", from, to); };
+    EXPECT_EQ(MoveFileReboot("C:\\new.dll", "D:\\App\\x.dll"), 0);
+    EXPECT_EQ(env_.readFile("D:\\App\\x.dll"), "v1");
+    Restart();
+    EXPECT_EQ(env_.readFile("D:\\App\\x.dll"), "v2");
+    EXPECT_TRUE(std::filesystem::is_empty(env_.hostPath("D:\\Temp")));
+    EXPECT_EQ(EntriesIn(env_.hostPath("D:\\App")), 1u);
 }
 
 TEST_F(MoveFileRebootTest, FailedStagingGoesOnFromTheSource)
