@@ -8,6 +8,7 @@
 #include <QList>
 #include <QMainWindow>
 
+#include <bitset>
 #include <memory>
 #include <string>
 
@@ -207,6 +208,13 @@ private:
     void ShowNoLanguageFile();
     void SetEditingEnabled(bool Enabled);
     void OnListSelectionChanged(const QItemSelection& Selected, const QItemSelection& Deselected);
+    /// Modify's save: sets a message of UserLang, then writes it into the
+    /// file as the file is now, taking what changed there since.
+    void StoreTranslation(int32_t Id, const std::string& Text);
+    void WriteLanguageFile();
+    void TakeChangedTranslations(const vantrel::TMultiLang& OnDisk);
+    /// Messages set by Modify that no save has written yet.
+    std::bitset<501> UnsavedMessages;
 };
 
 /// The main window, set as soon as it exists (before FormCreate runs).

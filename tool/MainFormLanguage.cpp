@@ -270,11 +270,11 @@ void TfrmMain::SaveTranslation()
         vantrel::MsgBox("Message can not be empty.", "Modify Message", win32::MB_ICONERROR);
         return;
     }
-    UserLang->SetMsgItem(id, text);
+    StoreTranslation(id, text);
     // The row shows the text as the catalog keeps it (line breaks as blanks).
     const QString stored = ui::ToQString(UserLang->GetMsgItem(id));
     row->setText(kTranslationColumn, stored);
-    UserLang->SaveToFile("");
+    WriteLanguageFile();
     if (typed != stored) txtUserLang->setText(stored);
 }
 
