@@ -1,6 +1,7 @@
 #include "ui/DisplayProbe.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 
 #include <sys/socket.h>
@@ -100,6 +101,21 @@ std::string ReachablePlatform()
     for (const std::string& entry : CandidatePlatforms())
         if (Reachable(entry)) return entry;
     return std::string();
+}
+
+bool ApplicationDisplayAnswers()
+{
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    auto* x11 = app ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11) return true;
+    // The toolkit ends the process at its next event once the connection
+    // has broken; a round trip finds out first, and breaks the connection
+    // itself when the server has gone.
+    xcb_connection_t* connection = x11->connection();
+    if (!connection) return true; // offscreen answers for X without a connection
+    if (xcb_connection_has_error(connection)) return false;
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    return xcb_connection_has_error(connection) == 0;
 }
 
 bool OnMainThread()

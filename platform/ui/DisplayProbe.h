@@ -23,6 +23,12 @@ bool WaylandSocketAnswers(const std::string& waylandDisplay, const std::string& 
 /// unreachable. Empty when none can be reached.
 std::string ReachablePlatform();
 
+/// False once the display connection of the running application object has
+/// stopped answering (its X server went away: the connection broke, or a
+/// round trip on it fails). True without an application object and for
+/// platforms without an X connection.
+bool ApplicationDisplayAnswers();
+
 /// True on the process's main thread, the only one on which the layer
 /// makes the application object.
 bool OnMainThread();
