@@ -35,18 +35,6 @@ std::vector<std::string> Split(const std::string& text, char delimiter)
     return parts;
 }
 
-// The toolkit's own choice without QT_QPA_PLATFORM: a Wayland session
-// (except GNOME's, which it leaves to X) first, X always after it.
-std::vector<std::string> CandidatePlatforms()
-{
-    const std::string chosen = Env("QT_QPA_PLATFORM");
-    if (!chosen.empty()) return Split(chosen, ';');
-    const std::string desktops = Env("XDG_CURRENT_DESKTOP") + ":" + Env("XDG_SESSION_DESKTOP");
-    const bool gnome = QString::fromStdString(desktops).contains(QLatin1String("gnome"), Qt::CaseInsensitive);
-    if (Env("XDG_SESSION_TYPE") == "wayland" && !gnome) return {"wayland", "xcb"};
-    return {"xcb"};
-}
-
 bool PluginInstalled(const std::string& name)
 {
     // Told to look elsewhere, the toolkit may find what the default folder lacks.
@@ -69,6 +57,16 @@ bool Reachable(const std::string& entry)
 }
 
 } // namespace
+
+std::vector<std::string> CandidatePlatforms()
+{
+    const std::string chosen = Env("QT_QPA_PLATFORM");
+    if (!chosen.empty()) return Split(chosen, ';');
+    const std::string desktops = Env("XDG_CURRENT_DESKTOP") + ":" + Env("XDG_SESSION_DESKTOP");
+    const bool gnome = QString::fromStdString(desktops).contains(QLatin1String("gnome"), Qt::CaseInsensitive);
+    if (Env("XDG_SESSION_TYPE") == "wayland" && !gnome) return {"wayland", "xcb"};
+    return {"xcb"};
+}
 
 bool XDisplayAnswers(const std::string& display)
 {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace ui::detail {
 
@@ -14,6 +15,12 @@ bool XDisplayAnswers(const std::string& display);
 /// names (a WAYLAND_DISPLAY value, "wayland-0" when empty): an absolute
 /// path, or a name inside runtimeDir (XDG_RUNTIME_DIR).
 bool WaylandSocketAnswers(const std::string& waylandDisplay, const std::string& runtimeDir);
+
+/// The toolkit's platform list, in order: QT_QPA_PLATFORM split at ';', or
+/// without it the toolkit's own choice: a Wayland session's "wayland" before
+/// "xcb", except in GNOME's (XDG_CURRENT_DESKTOP or XDG_SESSION_DESKTOP),
+/// where the toolkit takes X; else "xcb" alone.
+std::vector<std::string> CandidatePlatforms();
 
 /// The entry of the toolkit's platform list (QT_QPA_PLATFORM, or what the
 /// toolkit picks without it: the Wayland session's own, then X) that the
