@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -324,6 +325,7 @@ public:
         if (::pipe(ready) != 0) return;
         pid_ = ::fork();
         if (pid_ == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM); // not left behind by a test that is killed
             // Only the ready pipe: the server must not hold the test's own pipes open.
             ::dup2(ready[1], 3);
             ::closefrom(4);
