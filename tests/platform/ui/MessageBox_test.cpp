@@ -308,16 +308,7 @@ TEST(MessageBoxHostState, TheHostsLocaleIsAsBeforeTheFirstBox)
 // says which once it accepts connections.
 class PrivateXServer {
 public:
-    static bool Installed()
-    {
-        const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
-        for (size_t start = 0; start <= path.size();) {
-            const size_t end = std::min(path.find(':', start), path.size());
-            if (::access((path.substr(start, end - start) + "/Xvfb").c_str(), X_OK) == 0) return true;
-            start = end + 1;
-        }
-        return false;
-    }
+    static bool Installed() { return std::system("command -v Xvfb >/dev/null 2>&1") == 0; }
 
     PrivateXServer()
     {
