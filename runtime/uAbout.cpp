@@ -1,6 +1,7 @@
 #include "uAbout.h"
 
 #include "ui/Application.h"
+#include "ui/DisplayProbe.h"
 #include "ui/QtText.h"
 #include "uDyxSubs.h"
 #include "win32/shell.h"
@@ -50,10 +51,13 @@ const UnitLifetime gUnitLifetime;
 // QApplication, or on another thread, ends the whole process.
 QWidget* ToolkitReadyFor(QWidget* owner)
 {
+    const char* const wrongThread = "The about dialog can only be used on the user-interface thread";
+    // Until a host has an application object, the main thread is the one
+    // that gets it: another thread's call makes none, display or not.
+    if (!QCoreApplication::instance() && !ui::detail::OnMainThread()) throw Exception(wrongThread);
     QApplication* app = ui::EnsureApplication();
     if (!app) throw Exception("The about dialog cannot be shown: no display is available");
-    if (QThread::currentThread() != app->thread())
-        throw Exception("The about dialog can only be used on the user-interface thread");
+    if (QThread::currentThread() != app->thread()) throw Exception(wrongThread);
     static const bool ready = [] {
         InitVantrelImages();
         QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arimo", "Arial", "Helvetica", "DejaVu Sans"});

@@ -44,7 +44,8 @@ public:
     /// object can be made (no display: DISPLAY and WAYLAND_DISPLAY unset or
     /// unreachable, and no offscreen platform asked for in QT_QPA_PLATFORM;
     /// or a QCoreApplication without widgets) or when called on a thread
-    /// other than the toolkit's.
+    /// other than the toolkit's (the main thread, while there is no
+    /// application object yet).
     explicit TfrmAbout(QWidget* AOwner = nullptr);
     ~TfrmAbout() override;
 

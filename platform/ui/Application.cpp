@@ -11,7 +11,13 @@
 #include <QWidget>
 
 #include <cerrno>
+#include <clocale>
+#include <cstdlib>
+#include <map>
 #include <mutex>
+#include <string_view>
+
+extern char** environ;
 
 namespace ui {
 namespace {
@@ -48,6 +54,44 @@ std::string NameBytes(const QString& name)
         return name.toStdString();
     }
 }
+
+// What making the toolkit's application object changes for the whole
+// process, kept for a host that is not a Qt program and never asked for it:
+// the toolkit sets the C locale from the environment (printf would write
+// "1,5"), and its X platform takes DESKTOP_STARTUP_ID out of the
+// environment.
+class HostState {
+public:
+    HostState() : locale_(std::setlocale(LC_ALL, nullptr)), environment_(Environment()) {}
+
+    void Restore() const
+    {
+        std::setlocale(LC_ALL, locale_.c_str());
+        const std::map<std::string, std::string> now = Environment();
+        for (const auto& entry : now)
+            if (!environment_.contains(entry.first)) ::unsetenv(entry.first.c_str());
+        for (const auto& [name, value] : environment_) {
+            const auto it = now.find(name);
+            if (it == now.end() || it->second != value) ::setenv(name.c_str(), value.c_str(), 1);
+        }
+    }
+
+private:
+    static std::map<std::string, std::string> Environment()
+    {
+        std::map<std::string, std::string> variables;
+        for (char** entry = environ; *entry; ++entry) {
+            const std::string_view text = *entry;
+            const size_t equals = text.find('=');
+            if (equals != std::string_view::npos && equals > 0)
+                variables.emplace(text.substr(0, equals), text.substr(equals + 1));
+        }
+        return variables;
+    }
+
+    std::string locale_;
+    std::map<std::string, std::string> environment_;
+};
 
 void ShowErrorText(const std::string& message)
 {
@@ -117,7 +161,10 @@ QApplication* EnsureApplication()
     argv[1] = platformOption;
     argv[2] = platform.data();
     argv[3] = nullptr;
-    return new Application(argc, argv);
+    const HostState host;
+    auto* app = new Application(argc, argv);
+    host.Restore();
+    return app;
 }
 
 void SetMainWindow(QWidget* window)

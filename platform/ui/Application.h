@@ -39,8 +39,9 @@ std::string Title();
 /// The running QApplication. When there is none, the call comes from the
 /// process's main thread and a display answers (see
 /// detail::ReachablePlatform), a ui::Application on that display is created
-/// and kept for the rest of the process. nullptr when no application object
-/// is possible: never an abort for a display that can't be reached.
+/// and kept for the rest of the process; the host's C locale and environment
+/// are left as they were before it. nullptr when no application object is
+/// possible: never an abort for a display that can't be reached.
 QApplication* EnsureApplication();
 
 /// The main window: the window whose closing ends Run. SetMainWindow keeps

@@ -1,6 +1,7 @@
 #include "ui/DisplayProbe.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 
 #include <sys/socket.h>
@@ -34,18 +35,6 @@ std::vector<std::string> Split(const std::string& text, char delimiter)
     return parts;
 }
 
-// The toolkit's own choice without QT_QPA_PLATFORM: a Wayland session
-// (except GNOME's, which it leaves to X) first, X always after it.
-std::vector<std::string> CandidatePlatforms()
-{
-    const std::string chosen = Env("QT_QPA_PLATFORM");
-    if (!chosen.empty()) return Split(chosen, ';');
-    const std::string desktops = Env("XDG_CURRENT_DESKTOP") + ":" + Env("XDG_SESSION_DESKTOP");
-    const bool gnome = QString::fromStdString(desktops).contains(QLatin1String("gnome"), Qt::CaseInsensitive);
-    if (Env("XDG_SESSION_TYPE") == "wayland" && !gnome) return {"wayland", "xcb"};
-    return {"xcb"};
-}
-
 bool PluginInstalled(const std::string& name)
 {
     // Told to look elsewhere, the toolkit may find what the default folder lacks.
@@ -68,6 +57,16 @@ bool Reachable(const std::string& entry)
 }
 
 } // namespace
+
+std::vector<std::string> CandidatePlatforms()
+{
+    const std::string chosen = Env("QT_QPA_PLATFORM");
+    if (!chosen.empty()) return Split(chosen, ';');
+    const std::string desktops = Env("XDG_CURRENT_DESKTOP") + ":" + Env("XDG_SESSION_DESKTOP");
+    const bool gnome = QString::fromStdString(desktops).contains(QLatin1String("gnome"), Qt::CaseInsensitive);
+    if (Env("XDG_SESSION_TYPE") == "wayland" && !gnome) return {"wayland", "xcb"};
+    return {"xcb"};
+}
 
 bool XDisplayAnswers(const std::string& display)
 {
@@ -100,6 +99,21 @@ std::string ReachablePlatform()
     for (const std::string& entry : CandidatePlatforms())
         if (Reachable(entry)) return entry;
     return std::string();
+}
+
+bool ApplicationDisplayAnswers()
+{
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    auto* x11 = app ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11) return true;
+    // The toolkit ends the process at its next event once the connection
+    // has broken; a round trip finds out first, and breaks the connection
+    // itself when the server has gone.
+    xcb_connection_t* connection = x11->connection();
+    if (!connection) return true; // offscreen answers for X without a connection
+    if (xcb_connection_has_error(connection)) return false;
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    return xcb_connection_has_error(connection) == 0;
 }
 
 bool OnMainThread()

@@ -2,6 +2,7 @@
 
 #include "ui/AnswererSlot.h"
 #include "ui/Application.h"
+#include "ui/DisplayProbe.h"
 #include "ui/QtText.h"
 #include "ui/WindowTitle.h"
 #include "win32/errors.h"
@@ -126,6 +127,8 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT flags)
         SetLastError(ERROR_INVALID_MSGBOX_STYLE);
         return 0;
     }
+    // A display that went away would take the host down with the box.
+    if (!ui::detail::ApplicationDisplayAnswers()) return 0;
     ui::MessageBoxRequest request{owner, text ? text : "", caption ? caption : "Error", flags};
     if (auto answerer = ui::CurrentAnswerer()) return answerer(request);
     QApplication* app = ui::EnsureApplication();

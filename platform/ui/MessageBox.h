@@ -23,8 +23,9 @@ namespace win32 {
 /// written, never as markup; CR LF, a lone CR and a lone LF each break the
 /// text's line. A null caption gives "Error", a null text an empty one.
 /// Returns 0 (last error ERROR_INVALID_MSGBOX_STYLE) for another button set,
-/// and 0 when no box can be shown: no application object is possible, or
-/// the call comes from a thread other than the toolkit's.
+/// and 0 when no box can be shown: no application object is possible, the
+/// application object's display no longer answers, or the call comes from a
+/// thread other than the toolkit's.
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT flags);
 
 } // namespace win32
@@ -44,7 +45,7 @@ using MessageBoxAnswerer = std::function<int(const MessageBoxRequest&)>;
 
 /// Installs an answerer (tests only); an empty function removes it. While
 /// one is installed no box is shown, and MessageBoxA returns what it returns
-/// (after the checks of the flags, which come first).
+/// (after the checks of the flags and of the display, which come first).
 void SetMessageBoxAnswerer(MessageBoxAnswerer answerer);
 
 /// The buttons of a button set in the order shown, as ID* values; empty for

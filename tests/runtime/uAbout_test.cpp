@@ -186,4 +186,21 @@ TEST_F(AboutTest, AnotherThreadGetsAnErrorInsteadOfAWindow)
     EXPECT_TRUE(refused);
 }
 
+// A host without Qt that makes the dialog on a worker thread first: the
+// error names the thread, not a missing display.
+TEST(AboutOnAWorkerThread, BeforeTheApplicationObjectTheErrorNamesTheThread)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::string message;
+            std::thread([&] {
+                try { TfrmAbout other; } catch (const Exception& error) { message = error.what(); }
+            }).join();
+            const bool named = message == "The about dialog can only be used on the user-interface thread";
+            _exit(named && !QCoreApplication::instance() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 } // namespace

@@ -12,6 +12,11 @@
 #include <QStatusBar>
 #include <QTreeWidget>
 
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
 namespace morlex::testing {
 namespace {
 
@@ -118,6 +123,27 @@ TEST_F(ProgramTest, AnErrorInAHandlerIsReportedAndTheProgramGoesOn)
     EXPECT_EQ(boxes_[0].text.back(), '.');
     EXPECT_TRUE(frmMain->cmdLangModify->isEnabled());
 }
+
+#ifdef MORLEX_PROGRAM
+// Started without a display that answers, the program says what it needs
+// and ends with status 1 (the toolkit alone would abort).
+TEST(ProgramStart, WithoutADisplayItSaysSoAndEndsWithStatusOne)
+{
+    for (const char* display : {"", "DISPLAY=:4711"}) {
+        const std::string command = std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u WAYLAND_SOCKET -u QT_QPA_PLATFORM ") +
+                                    display + " " MORLEX_PROGRAM " 2>&1";
+        FILE* out = popen(command.c_str(), "r");
+        ASSERT_NE(out, nullptr);
+        char line[256] = {};
+        const bool said = fgets(line, sizeof line, out) != nullptr;
+        while (fgetc(out) != EOF) {
+        }
+        const int status = pclose(out);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << display << " " << status;
+        EXPECT_TRUE(said && std::string(line).rfind("Morlex needs a display", 0) == 0) << line;
+    }
+}
+#endif
 
 } // namespace
 } // namespace morlex::testing

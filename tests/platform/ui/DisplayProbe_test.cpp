@@ -7,8 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -29,6 +33,33 @@ TEST(DisplayProbe, OnlyAListeningWaylandSocketAnswers)
         EXPECT_EQ(ui::detail::WaylandSocketAnswers(display, runtimeDir), answers) << display;
     ::close(fd);
     for (const std::string& path : {live, stale, dir}) ::remove(path.c_str());
+}
+
+// The toolkit's own choice, which the probe must follow: in a GNOME Wayland
+// session it takes X, although WAYLAND_DISPLAY is set too.
+TEST(DisplayProbe, CandidatesFollowTheToolkitsChoice)
+{
+    using Vars = std::vector<std::pair<const char*, const char*>>;
+    const std::pair<Vars, std::vector<std::string>> cases[] = {
+        {{{"QT_QPA_PLATFORM", "wayland;xcb"}}, {"wayland", "xcb"}},
+        {{{"XDG_SESSION_TYPE", "x11"}}, {"xcb"}},
+        {{{"XDG_SESSION_TYPE", "wayland"}, {"XDG_CURRENT_DESKTOP", "KDE"}}, {"wayland", "xcb"}},
+        {{{"XDG_SESSION_TYPE", "wayland"}, {"XDG_CURRENT_DESKTOP", "ubuntu:GNOME"}}, {"xcb"}},
+        {{{"XDG_SESSION_TYPE", "wayland"}, {"XDG_SESSION_DESKTOP", "gnome"}}, {"xcb"}},
+    };
+    const char* const names[] = {"QT_QPA_PLATFORM", "XDG_SESSION_TYPE", "XDG_CURRENT_DESKTOP", "XDG_SESSION_DESKTOP",
+                                 "WAYLAND_DISPLAY", "DISPLAY"};
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
+    for (const char* name : names)
+        saved.emplace_back(name, std::getenv(name) ? std::optional<std::string>(std::getenv(name)) : std::nullopt);
+    for (const auto& [vars, candidates] : cases) {
+        for (const char* name : names) ::unsetenv(name);
+        ::setenv("WAYLAND_DISPLAY", "wayland-0", 1);
+        ::setenv("DISPLAY", ":0", 1);
+        for (const auto& [name, value] : vars) ::setenv(name, value, 1);
+        EXPECT_EQ(ui::detail::CandidatePlatforms(), candidates) << vars.back().second;
+    }
+    for (const auto& [name, value] : saved) value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
 }
 
 } // namespace

@@ -38,6 +38,9 @@ TEST_F(QtText, UnchangedTextGoesBackToItsBytesEditedTextToTheSameEncoding)
     const QString edited = QString::fromUtf8("Ferm\u00e9 \u20ac");
     EXPECT_EQ(ui::FromQString(edited, std::string("Ferm\xe9")), "Ferm\xe9 \x80");
     EXPECT_EQ(ui::FromQString(edited, std::string("Ferm\xc3\xa9")), "Ferm\xc3\xa9 \xe2\x82\xac");
+    const std::string high = every.substr(0x7F); // 0x80 to 0xFF, "\xff" (y diaeresis) last
+    EXPECT_EQ(ui::FromQString(ui::ToQString(high) + u'!', high), high + "!");
+    EXPECT_EQ(ui::FromQString(QString::fromUtf8("Gut \U0001F600"), std::string("Gut")), "Gut \xf0\x9f\x98\x80");
     win32::detail::OverrideSystemCodePage("ISO-8859-15");
     EXPECT_EQ(ui::FromQString(edited, TextEncoding::Locale), "Ferm\xe9 \xa4");
 }
