@@ -30,8 +30,16 @@ constexpr off_t kShareStateOffset = std::numeric_limits<off_t>::max() - 5;
 /// Joins a new open of a file to the handles open on it in any process.
 /// ERROR_SHARING_VIOLATION when a right it asks for is not in some handle's
 /// share mode, or some handle has a right that shareMode leaves out; then
-/// nothing is kept. Otherwise ERROR_SUCCESS, and the open counts until fd is
-/// closed: in every process, for a descriptor that fork handed on.
+/// nothing is kept, and an open refused by a handle that is held takes
+/// nothing that another open could see. Otherwise ERROR_SUCCESS, and the
+/// open counts until fd is closed: in every process, for a descriptor that
+/// fork handed on. Of two opens at the same moment that refuse each other,
+/// one gets through.
+/// Only the layer's own locks decide: a lock that another program (or the
+/// host itself) takes with fcntl or lockf refuses nothing. Where one covers
+/// the state, the layer's locks behind it are read from /proc/locks; without
+/// /proc the open is let through. Where one write-locks the state, the open
+/// is kept only in the part it could lock.
 /// fd is the open's own descriptor (not one that another open shares),
 /// readable, since the state is kept in read locks; of a descriptor that
 /// can't be read, or on a file system that keeps no locks, the open is
