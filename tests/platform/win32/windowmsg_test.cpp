@@ -10,6 +10,7 @@
 #include <QEventLoop>
 #include <QMetaObject>
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -206,6 +207,31 @@ TEST_F(WindowMessageTest, AReceiverThatDiesDuringTheCallGivesZero)
     EXPECT_EQ(SendBlock(receiver.handle(), "abc", 7, 5, false), 0);
     EXPECT_EQ(GetLastError(), ERROR_BROKEN_PIPE);
     EXPECT_EQ(receiver.Finish(), 3);
+}
+
+TEST_F(WindowMessageTest, AReceiverThatForksThenDiesGivesZeroWhileItsChildLives)
+{
+    int hold[2], late[2]; // the child waits for hold's end; late tells that it waited in vain
+    ASSERT_EQ(pipe(hold), 0);
+    ASSERT_EQ(pipe(late), 0);
+    vantrel_test::ReceiverProcess receiver([hold, late](HWND, UINT, WPARAM, LPARAM) -> LRESULT {
+        if (fork() == 0) {
+            close(hold[1]);
+            pollfd end{hold[0], POLLIN, 0};
+            // Bounded, so that a fault fails the test instead of hanging it.
+            if (poll(&end, 1, 20000) == 0) (void)!write(late[1], "t", 1);
+            _exit(0);
+        }
+        _exit(3);
+    });
+    close(hold[0]);
+    close(late[1]);
+    EXPECT_EQ(SendBlock(receiver.handle(), "abc", 7, 5, false), 0);
+    pollfd waited{late[0], POLLIN, 0};
+    EXPECT_EQ(poll(&waited, 1, 0), 0); // the call did not wait for the child
+    close(hold[1]);
+    EXPECT_EQ(receiver.Finish(), 3);
+    close(late[0]);
 }
 
 TEST_F(WindowMessageTest, MessagesBackToAWaitingSenderAreServedByIt)
