@@ -5,8 +5,12 @@
 // prefix> when that variable names a folder, else <prefix>/windows. It is
 // private to the user (0700) and owned by them; a folder of anyone else is
 // refused. A window's socket is named after its handle in eight upper-case
-// hexadecimal digits. The file "handles" in the folder, locked while a handle
-// is handed out, holds the next handle to try.
+// hexadecimal digits.
+//
+// Handles come from the file <prefix>/windows/handles whichever folder holds
+// the sockets, so that they are unique per prefix: byte 0 of it is locked
+// while a handle is handed out, its text is the next handle to try, and the
+// byte at a handle's offset stays locked while a window holds that handle.
 #pragma once
 
 #include "win32/windowmsg.h"
@@ -25,11 +29,16 @@ std::string MessageSocketDirForSending();
 /// The host path of a handle's socket in dir.
 std::string MessageSocketPath(const std::string& dir, HWND window);
 
-/// Claims a free handle in dir: binds its socket and listens on it
-/// (non-blocking, close-on-exec), reusing the name of a socket that no one
-/// listens on any more. Returns the handle and sets listenFd, or returns 0
-/// with errno set.
-HWND ClaimMessageHandle(const std::string& dir, int& listenFd);
+/// Claims a handle that no window of the prefix holds: binds its socket in
+/// dir and listens on it (non-blocking, close-on-exec), reusing the name of a
+/// socket that no one listens on any more. Returns the handle and sets
+/// listenFd and holdFd (close-on-exec; the handle stays taken until it is
+/// closed), or returns 0 with errno set.
+HWND ClaimMessageHandle(const std::string& dir, int& listenFd, int& holdFd);
+
+/// Frees a handle claimed with holdFd, also for the children that share the
+/// descriptor, and closes holdFd.
+void ReleaseMessageHandle(HWND window, int holdFd);
 
 /// A connected socket to the window's socket in dir (blocking,
 /// close-on-exec), or -1 with errno set.

@@ -20,6 +20,7 @@
 #include <mutex>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace win32 {
@@ -38,6 +39,7 @@ struct Window {
     ino_t socketInode = 0;
     int listenFd = -1;
     int stopFd = -1;
+    int holdFd = -1; // keeps the handle taken
     std::atomic<bool> alive{true};
     std::thread server;
 
@@ -46,8 +48,8 @@ struct Window {
     Window& operator=(const Window&) = delete;
     ~Window()
     {
-        if (listenFd >= 0) detail::Sys().close(listenFd);
-        if (stopFd >= 0) detail::Sys().close(stopFd);
+        for (const int fd : {listenFd, stopFd, holdFd})
+            if (fd >= 0) detail::Sys().close(fd);
     }
 };
 
@@ -98,9 +100,10 @@ void ForgetInChild()
     static auto* orphans = new std::vector<std::shared_ptr<Window>>;
     LetGoOfConnectionsInChild();
     for (auto& [handle, w] : gRegistry->windows) {
-        detail::Sys().close(w->listenFd);
-        detail::Sys().close(w->stopFd);
-        w->listenFd = w->stopFd = -1;
+        for (int* fd : {&w->listenFd, &w->stopFd, &w->holdFd}) {
+            detail::Sys().close(*fd);
+            *fd = -1;
+        }
         orphans->push_back(std::move(w)); // never destroyed: its thread object is the parent's
     }
     gRegistry->windows.clear();
@@ -229,7 +232,7 @@ std::shared_ptr<Window> NewWindow(MessageProc proc, MessageDispatcher dispatcher
     const std::string dir = detail::PrepareMessageSocketDir();
     if (dir.empty()) return nullptr;
     auto w = std::make_shared<Window>();
-    w->handle = detail::ClaimMessageHandle(dir, w->listenFd);
+    w->handle = detail::ClaimMessageHandle(dir, w->listenFd, w->holdFd);
     if (!w->handle) return nullptr;
     w->socketPath = detail::MessageSocketPath(dir, w->handle);
     struct stat st{};
@@ -289,6 +292,7 @@ BOOL UnregisterMessageWindow(HWND window)
     }
     w->alive = false;
     UnlinkSocket(*w);
+    detail::ReleaseMessageHandle(w->handle, std::exchange(w->holdFd, -1));
     detail::SignalEventFd(w->stopFd);
     if (w->inbox) w->inbox->DropFor(w.get());
     // With a dispatcher the procedure runs on the window's own thread (maybe

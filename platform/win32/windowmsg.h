@@ -54,8 +54,9 @@ using MessageDispatcher = std::function<void(std::function<void()> run)>;
 
 /// Registers a window that receives messages through proc, delivered on the
 /// dispatcher's thread when one is given (see above). Returns its handle (odd,
-/// never 0), or 0 with the last error set when the socket folder is missing,
-/// not private to the user or the handles are exhausted.
+/// never 0), or 0 with the last error set when the socket folder (or the
+/// prefix's, which hands out the handles) is missing, not private to the user
+/// or the handles are exhausted.
 VANTREL_EXPORT HWND RegisterMessageWindow(MessageProc proc, MessageDispatcher dispatcher = {});
 
 /// Unregisters the window: it takes no more messages, senders that wait for

@@ -141,15 +141,32 @@ TEST_F(WindowMessageTest, HandlesAreOddNameTheirSocketsAndStaleNamesAreClaimedAg
     EXPECT_NE(access(SocketOf(first).c_str(), F_OK), 0);
     EXPECT_FALSE(UnregisterMessageWindow(first));
     EXPECT_EQ(RegisterMessageWindow(nullptr), 0u);
+    // Its name taken over by another socket meanwhile: that one stays.
+    LeaveStaleSocket(SocketDir() + "/other");
+    ASSERT_EQ(rename((SocketDir() + "/other").c_str(), SocketOf(first + 2).c_str()), 0);
+    EXPECT_TRUE(UnregisterMessageWindow(first + 2));
+    EXPECT_EQ(access(SocketOf(first + 2).c_str(), F_OK), 0);
+    // Started over at the handle of a window whose socket is in another folder.
+    const std::string runtime = env.root() + "/run";
+    ASSERT_EQ(mkdir(runtime.c_str(), 0700), 0);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    const HWND elsewhere = Recorder();
+    unsetenv("XDG_RUNTIME_DIR");
+    std::ofstream(SocketDir() + "/handles") << std::hex << std::uppercase << elsewhere << "\n";
+    EXPECT_NE(Recorder(), elsewhere);
 }
+
 
 TEST_F(WindowMessageTest, HandlesAreUniqueAcrossProcesses)
 {
     constexpr int kChildren = 4, kEach = 5;
+    const std::string runtime = env.root() + "/run";
+    ASSERT_EQ(mkdir(runtime.c_str(), 0700), 0);
     int handles[2];
     ASSERT_EQ(pipe(handles), 0);
     for (int i = 0; i < kChildren; ++i) {
         if (fork() != 0) continue;
+        if (i % 2) setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1); // another socket folder, the same prefix
         HWND mine[kEach];
         for (HWND& window : mine)
             window = RegisterMessageWindow([](HWND, UINT, WPARAM, LPARAM) { return LRESULT{0}; });
