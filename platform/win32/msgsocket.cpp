@@ -102,6 +102,14 @@ bool MakePrivateDir(const std::string& dir)
     return ok;
 }
 
+// Whether the folder is still one that PrepareMessageSocketDir would accept
+// as it is.
+bool StillPrivate(const std::string& dir, uid_t user)
+{
+    struct stat st{};
+    return Sys().lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == user && (st.st_mode & 077) == 0;
+}
+
 std::string HandlesDir() { return PrefixDir() + "/windows"; }
 
 int NewSocket(int flags) { return Sys().socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | flags, 0); }
@@ -212,22 +220,32 @@ std::string PrepareMessageSocketDir()
     return MakePrivateDir(dir) ? dir : std::string();
 }
 
-std::string MessageSocketDirForSending()
+std::string MessageSocketDirForSending(uid_t user)
 {
-    struct Checked {
+    struct Known {
         std::string runtime, prefix, dir;
     };
-    thread_local Checked checked;
+    thread_local Known known;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     const std::string prefix = PrefixDir();
-    if (!checked.dir.empty() && checked.prefix == prefix && checked.runtime == (runtime ? runtime : ""))
-        return checked.dir;
+    // Checked on every send: the folder may have been made anew or opened to others since.
+    if (!known.dir.empty() && known.prefix == prefix && known.runtime == (runtime ? runtime : "") &&
+        StillPrivate(known.dir, user))
+        return known.dir;
     std::string dir = PrepareMessageSocketDir();
-    if (!dir.empty()) checked = {runtime ? runtime : "", prefix, dir};
+    if (!dir.empty()) known = {runtime ? runtime : "", prefix, dir};
     return dir;
 }
 
 std::string MessageSocketPath(const std::string& dir, HWND window) { return dir + "/" + HandleName(window); }
+
+bool PeerRunsAs(int fd, uid_t user)
+{
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    return Sys().getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && length == sizeof peer &&
+           peer.uid == user;
+}
 
 HWND ClaimMessageHandle(const std::string& dir, int& listenFd, int& holdFd)
 {
@@ -260,7 +278,7 @@ void ReleaseMessageHandle(HWND window, int holdFd)
     Sys().close(holdFd);
 }
 
-int ConnectToMessageWindow(const std::string& dir, HWND window)
+int ConnectToMessageWindow(const std::string& dir, HWND window, uid_t user)
 {
     SocketAddress address;
     if (!MakeAddress(dir, window, address)) return -1;
@@ -270,7 +288,10 @@ int ConnectToMessageWindow(const std::string& dir, HWND window)
     do {
         rc = Sys().connect(fd, address.get(), address.length);
     } while (rc != 0 && errno == EINTR);
-    return rc == 0 ? fd : CloseKeepingErrno(fd);
+    if (rc != 0) return CloseKeepingErrno(fd);
+    if (PeerRunsAs(fd, user)) return fd;
+    errno = ECONNREFUSED;
+    return CloseKeepingErrno(fd);
 }
 
 LRESULT SendCopyDataBySocket(HWND window, WPARAM wParam, const COPYDATASTRUCT& data)
@@ -279,8 +300,9 @@ LRESULT SendCopyDataBySocket(HWND window, WPARAM wParam, const COPYDATASTRUCT& d
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    const std::string dir = MessageSocketDirForSending();
-    const int fd = dir.empty() ? -1 : ConnectToMessageWindow(dir, window);
+    const uid_t user = geteuid();
+    const std::string dir = MessageSocketDirForSending(user);
+    const int fd = dir.empty() ? -1 : ConnectToMessageWindow(dir, window, user);
     if (fd < 0) {
         const bool unknown = dir.empty() || errno == ENOENT || errno == ECONNREFUSED;
         SetLastError(unknown ? ERROR_INVALID_WINDOW_HANDLE : ErrorFromErrno(errno));

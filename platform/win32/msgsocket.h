@@ -5,7 +5,8 @@
 // prefix> when that variable names a folder, else <prefix>/windows. It is
 // private to the user (0700) and owned by them; a folder of anyone else is
 // refused. A window's socket is named after its handle in eight upper-case
-// hexadecimal digits.
+// hexadecimal digits. Both ends of a connection check that the other runs as
+// the same user.
 //
 // Handles come from the file <prefix>/windows/handles whichever folder holds
 // the sockets, so that they are unique per prefix: byte 0 of it is locked
@@ -15,6 +16,8 @@
 
 #include "win32/windowmsg.h"
 
+#include <sys/types.h>
+
 #include <string>
 
 namespace win32::detail {
@@ -23,11 +26,16 @@ namespace win32::detail {
 /// private; empty (errno set) when it cannot be made or is not the user's.
 std::string PrepareMessageSocketDir();
 
-/// The same folder for senders: checked once per folder and process.
-std::string MessageSocketDirForSending();
+/// The same folder for senders: its path is kept per thread, and each call
+/// checks again that it is user's (an effective user id) and private to them.
+std::string MessageSocketDirForSending(uid_t user);
 
 /// The host path of a handle's socket in dir.
 std::string MessageSocketPath(const std::string& dir, HWND window);
+
+/// True when the peer of a connected Unix socket runs as user (an effective
+/// user id).
+bool PeerRunsAs(int fd, uid_t user);
 
 /// Claims a handle that no window of the prefix holds: binds its socket in
 /// dir and listens on it (non-blocking, close-on-exec), reusing the name of a
@@ -41,8 +49,10 @@ HWND ClaimMessageHandle(const std::string& dir, int& listenFd, int& holdFd);
 void ReleaseMessageHandle(HWND window, int holdFd);
 
 /// A connected socket to the window's socket in dir (blocking,
-/// close-on-exec), or -1 with errno set.
-int ConnectToMessageWindow(const std::string& dir, HWND window);
+/// close-on-exec), or -1 with errno set. A socket that anyone but user (this
+/// process's effective user id) listens on is refused as though no one did
+/// (ECONNREFUSED), before any byte is sent.
+int ConnectToMessageWindow(const std::string& dir, HWND window, uid_t user);
 
 /// Sends a WM_COPYDATA block through the window's socket, also to a window
 /// of this process, and returns the receiver's result; 0 with the last error

@@ -40,6 +40,7 @@ struct Window {
     int listenFd = -1;
     int stopFd = -1;
     int holdFd = -1; // keeps the handle taken
+    uid_t user = 0;  // the only one whose messages it takes
     std::atomic<bool> alive{true};
     std::thread server;
 
@@ -203,11 +204,13 @@ void ServeOne(const std::shared_ptr<Window>& w)
     const int fd = AcceptServing(w->listenFd);
     if (fd < 0) return; // taken by a wait further up, or the sender gave up
     try {
-        detail::ServeConnection(fd, [&w](const detail::MessageFrame& frame) {
-            COPYDATASTRUCT block{static_cast<ULONG_PTR>(frame.tag), static_cast<DWORD>(frame.data.size()),
-                                 frame.data.empty() ? nullptr : const_cast<char*>(frame.data.data())};
-            return Deliver(w, frame.message, static_cast<WPARAM>(frame.wParam), reinterpret_cast<LPARAM>(&block));
-        });
+        // Another user's message is dropped unread.
+        if (detail::PeerRunsAs(fd, w->user))
+            detail::ServeConnection(fd, [&w](const detail::MessageFrame& frame) {
+                COPYDATASTRUCT block{static_cast<ULONG_PTR>(frame.tag), static_cast<DWORD>(frame.data.size()),
+                                     frame.data.empty() ? nullptr : const_cast<char*>(frame.data.data())};
+                return Deliver(w, frame.message, static_cast<WPARAM>(frame.wParam), reinterpret_cast<LPARAM>(&block));
+            });
     } catch (...) {
         // Out of memory for this message: the sender gets 0, serving goes on.
     }
@@ -233,6 +236,7 @@ std::shared_ptr<Window> NewWindow(MessageProc proc, MessageDispatcher dispatcher
     if (dir.empty()) return nullptr;
     auto w = std::make_shared<Window>();
     w->handle = detail::ClaimMessageHandle(dir, w->listenFd, w->holdFd);
+    w->user = geteuid();
     if (!w->handle) return nullptr;
     w->socketPath = detail::MessageSocketPath(dir, w->handle);
     struct stat st{};
