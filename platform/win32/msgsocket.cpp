@@ -7,7 +7,6 @@
 #include "win32/syscalls.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -25,6 +24,7 @@ namespace {
 // Odd, so that they never meet the window toolkit's widget handles (even).
 constexpr HWND kFirstHandle = 0x00010001;
 constexpr int kMostTries = 4096;
+constexpr off_t kClaimByte = 0; // below every handle's byte
 
 std::string HandleName(HWND window)
 {
@@ -102,6 +102,16 @@ bool MakePrivateDir(const std::string& dir)
     return ok;
 }
 
+// Whether the folder is still one that PrepareMessageSocketDir would accept
+// as it is.
+bool StillPrivate(const std::string& dir, uid_t user)
+{
+    struct stat st{};
+    return Sys().lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == user && (st.st_mode & 077) == 0;
+}
+
+std::string HandlesDir() { return PrefixDir() + "/windows"; }
+
 int NewSocket(int flags) { return Sys().socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | flags, 0); }
 
 int CloseKeepingErrno(int fd)
@@ -138,6 +148,20 @@ bool NoOneListens(const std::string& dir, HWND window)
     return refused;
 }
 
+bool LockByte(int fd, off_t at, short type, bool wait)
+{
+    struct flock range{};
+    range.l_type = type;
+    range.l_whence = SEEK_SET;
+    range.l_start = at;
+    range.l_len = 1;
+    int rc;
+    do {
+        rc = Sys().lockRange(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &range);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}
+
 HWND ReadNext(int fd)
 {
     char text[16] = {};
@@ -153,20 +177,36 @@ void WriteNext(int fd, HWND next)
     if (Sys().lseek(fd, 0, SEEK_SET) == 0) (void)!Sys().write(fd, text, static_cast<size_t>(n));
 }
 
-HWND ClaimLocked(const std::string& dir, int lock, int& listenFd)
+// Listens at the name of a handle that the caller holds.
+int ListenClaiming(const std::string& dir, HWND window)
 {
-    HWND window = ReadNext(lock);
+    int fd = ListenAt(dir, window);
+    if (fd < 0 && errno == EADDRINUSE && NoOneListens(dir, window)) {
+        Sys().unlink(MessageSocketPath(dir, window).c_str());
+        fd = ListenAt(dir, window);
+    }
+    return fd;
+}
+
+HWND ClaimLocked(const std::string& dir, int handles, int& listenFd)
+{
+    HWND window = ReadNext(handles);
     for (int tries = 0; tries < kMostTries; ++tries, window = Following(window)) {
-        listenFd = ListenAt(dir, window);
-        if (listenFd < 0 && errno == EADDRINUSE && NoOneListens(dir, window)) {
-            Sys().unlink(MessageSocketPath(dir, window).c_str());
-            listenFd = ListenAt(dir, window);
+        if (!LockByte(handles, window, F_WRLCK, false)) {
+            if (errno == EAGAIN || errno == EACCES) continue; // another window's
+            return 0;
         }
+        listenFd = ListenClaiming(dir, window);
         if (listenFd >= 0) {
-            WriteNext(lock, Following(window));
+            WriteNext(handles, Following(window));
             return window;
         }
-        if (errno != EADDRINUSE) return 0;
+        const int err = errno;
+        LockByte(handles, window, F_UNLCK, false);
+        if (err != EADDRINUSE) {
+            errno = err;
+            return 0;
+        }
     }
     errno = EAGAIN;
     return 0;
@@ -180,41 +220,65 @@ std::string PrepareMessageSocketDir()
     return MakePrivateDir(dir) ? dir : std::string();
 }
 
-std::string MessageSocketDirForSending()
+std::string MessageSocketDirForSending(uid_t user)
 {
-    struct Checked {
+    struct Known {
         std::string runtime, prefix, dir;
     };
-    thread_local Checked checked;
+    thread_local Known known;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     const std::string prefix = PrefixDir();
-    if (!checked.dir.empty() && checked.prefix == prefix && checked.runtime == (runtime ? runtime : ""))
-        return checked.dir;
+    // Checked on every send: the folder may have been made anew or opened to others since.
+    if (!known.dir.empty() && known.prefix == prefix && known.runtime == (runtime ? runtime : "") &&
+        StillPrivate(known.dir, user))
+        return known.dir;
     std::string dir = PrepareMessageSocketDir();
-    if (!dir.empty()) checked = {runtime ? runtime : "", prefix, dir};
+    if (!dir.empty()) known = {runtime ? runtime : "", prefix, dir};
     return dir;
 }
 
 std::string MessageSocketPath(const std::string& dir, HWND window) { return dir + "/" + HandleName(window); }
 
-HWND ClaimMessageHandle(const std::string& dir, int& listenFd)
+bool PeerRunsAs(int fd, uid_t user)
 {
-    listenFd = -1;
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    return Sys().getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && length == sizeof peer &&
+           peer.uid == user;
+}
+
+HWND ClaimMessageHandle(const std::string& dir, int& listenFd, int& holdFd)
+{
+    listenFd = holdFd = -1;
+    const std::string handlesDir = HandlesDir();
+    if (handlesDir != dir && !MakePrivateDir(handlesDir)) return 0;
     // Non-blocking: a FIFO in the file's place must not hang the read.
-    const int lock =
-        OpenRetrying((dir + "/handles").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-    if (lock < 0) return 0;
+    const int handles = OpenRetrying((handlesDir + "/handles").c_str(),
+                                     O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (handles < 0) return 0;
     struct stat st{};
     HWND window = 0;
-    if (Sys().fstat(lock, &st) != 0 || !S_ISREG(st.st_mode))
+    if (Sys().fstat(handles, &st) != 0 || !S_ISREG(st.st_mode))
         errno = EINVAL;
-    else if (FlockRetrying(lock, LOCK_EX) == 0)
-        window = ClaimLocked(dir, lock, listenFd);
-    CloseKeepingErrno(lock); // and with it the lock
+    else if (LockByte(handles, kClaimByte, F_WRLCK, true))
+        window = ClaimLocked(dir, handles, listenFd);
+    if (!window) {
+        CloseKeepingErrno(handles); // and with it every lock
+        return 0;
+    }
+    LockByte(handles, kClaimByte, F_UNLCK, false);
+    holdFd = handles;
     return window;
 }
 
-int ConnectToMessageWindow(const std::string& dir, HWND window)
+void ReleaseMessageHandle(HWND window, int holdFd)
+{
+    if (holdFd < 0) return;
+    LockByte(holdFd, window, F_UNLCK, false);
+    Sys().close(holdFd);
+}
+
+int ConnectToMessageWindow(const std::string& dir, HWND window, uid_t user)
 {
     SocketAddress address;
     if (!MakeAddress(dir, window, address)) return -1;
@@ -224,7 +288,10 @@ int ConnectToMessageWindow(const std::string& dir, HWND window)
     do {
         rc = Sys().connect(fd, address.get(), address.length);
     } while (rc != 0 && errno == EINTR);
-    return rc == 0 ? fd : CloseKeepingErrno(fd);
+    if (rc != 0) return CloseKeepingErrno(fd);
+    if (PeerRunsAs(fd, user)) return fd;
+    errno = ECONNREFUSED;
+    return CloseKeepingErrno(fd);
 }
 
 LRESULT SendCopyDataBySocket(HWND window, WPARAM wParam, const COPYDATASTRUCT& data)
@@ -233,8 +300,9 @@ LRESULT SendCopyDataBySocket(HWND window, WPARAM wParam, const COPYDATASTRUCT& d
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    const std::string dir = MessageSocketDirForSending();
-    const int fd = dir.empty() ? -1 : ConnectToMessageWindow(dir, window);
+    const uid_t user = geteuid();
+    const std::string dir = MessageSocketDirForSending(user);
+    const int fd = dir.empty() ? -1 : ConnectToMessageWindow(dir, window, user);
     if (fd < 0) {
         const bool unknown = dir.empty() || errno == ENOENT || errno == ECONNREFUSED;
         SetLastError(unknown ? ERROR_INVALID_WINDOW_HANDLE : ErrorFromErrno(errno));

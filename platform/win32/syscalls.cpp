@@ -56,6 +56,7 @@ const SysCalls kReal = {
     ::poll,
     ::sendmsg,
     ::recv,
+    ::getsockopt,
     LockRangeReal,
 };
 

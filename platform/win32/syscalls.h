@@ -57,6 +57,7 @@ struct SysCalls {
     int (*poll)(struct pollfd* fds, nfds_t count, int timeoutMs);
     ssize_t (*sendmsg)(int fd, const struct msghdr* msg, int flags);
     ssize_t (*recv)(int fd, void* buf, size_t n, int flags);
+    int (*getsockopt)(int fd, int level, int name, void* value, socklen_t* length);
     /// fcntl with a struct flock: F_OFD_GETLK, F_OFD_SETLK and the like.
     int (*lockRange)(int fd, int command, struct flock* range);
 };

@@ -6,6 +6,7 @@
 #include "win32/msgwait.h"
 #include "win32/syscalls.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
@@ -19,6 +20,7 @@
 #include <mutex>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace win32 {
@@ -37,6 +39,8 @@ struct Window {
     ino_t socketInode = 0;
     int listenFd = -1;
     int stopFd = -1;
+    int holdFd = -1; // keeps the handle taken
+    uid_t user = 0;  // the only one whose messages it takes
     std::atomic<bool> alive{true};
     std::thread server;
 
@@ -45,14 +49,21 @@ struct Window {
     Window& operator=(const Window&) = delete;
     ~Window()
     {
-        if (listenFd >= 0) detail::Sys().close(listenFd);
-        if (stopFd >= 0) detail::Sys().close(stopFd);
+        for (const int fd : {listenFd, stopFd, holdFd})
+            if (fd >= 0) detail::Sys().close(fd);
     }
+};
+
+// A connection from another process while it is being served.
+struct Serving {
+    int fd;
+    std::thread::id thread;
 };
 
 struct Registry {
     std::mutex mutex;
     std::unordered_map<HWND, std::shared_ptr<Window>> windows;
+    std::vector<Serving> serving;
 };
 
 Registry* gRegistry = nullptr;
@@ -68,15 +79,32 @@ void UnlinkSocket(const Window& w)
 void LockForFork() { gRegistry->mutex.lock(); }
 void UnlockAfterFork() { gRegistry->mutex.unlock(); }
 
+// A sender waits until every copy of its connection is closed: the child
+// lets go of those the parent was serving. The forking thread's own may
+// still be used further up its stack, so their numbers are taken by a socket
+// that leads nowhere instead of being freed for reuse.
+void LetGoOfConnectionsInChild()
+{
+    const int nowhere = detail::Sys().socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    for (const Serving& connection : gRegistry->serving) {
+        const bool forking = connection.thread == std::this_thread::get_id();
+        if (!forking || nowhere < 0 || dup3(nowhere, connection.fd, O_CLOEXEC) < 0) detail::Sys().close(connection.fd);
+    }
+    if (nowhere >= 0) detail::Sys().close(nowhere);
+    gRegistry->serving.clear();
+}
+
 // The child has none of the serving threads: it forgets the windows, and
 // closes their sockets so that it does not keep them alive for senders.
 void ForgetInChild()
 {
     static auto* orphans = new std::vector<std::shared_ptr<Window>>;
+    LetGoOfConnectionsInChild();
     for (auto& [handle, w] : gRegistry->windows) {
-        detail::Sys().close(w->listenFd);
-        detail::Sys().close(w->stopFd);
-        w->listenFd = w->stopFd = -1;
+        for (int* fd : {&w->listenFd, &w->stopFd, &w->holdFd}) {
+            detail::Sys().close(*fd);
+            *fd = -1;
+        }
         orphans->push_back(std::move(w)); // never destroyed: its thread object is the parent's
     }
     gRegistry->windows.clear();
@@ -146,20 +174,47 @@ LRESULT Deliver(const std::shared_ptr<Window>& w, UINT message, WPARAM wParam, L
     return DeliverThroughInbox(w, message, wParam, lParam);
 }
 
+// Accepted under the registry's lock, so that a fork finds every connection
+// in the list.
+int AcceptServing(int listenFd)
+{
+    Registry& r = Windows();
+    std::lock_guard lock(r.mutex);
+    const int fd = detail::Sys().accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) return -1;
+    try {
+        r.serving.push_back({fd, std::this_thread::get_id()});
+    } catch (...) {
+        detail::Sys().close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void CloseServing(int fd)
+{
+    Registry& r = Windows();
+    std::lock_guard lock(r.mutex);
+    std::erase_if(r.serving, [fd](const Serving& connection) { return connection.fd == fd; });
+    detail::Sys().close(fd);
+}
+
 void ServeOne(const std::shared_ptr<Window>& w)
 {
-    const int fd = detail::Sys().accept4(w->listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+    const int fd = AcceptServing(w->listenFd);
     if (fd < 0) return; // taken by a wait further up, or the sender gave up
     try {
-        detail::ServeConnection(fd, [&w](const detail::MessageFrame& frame) {
-            COPYDATASTRUCT block{static_cast<ULONG_PTR>(frame.tag), static_cast<DWORD>(frame.data.size()),
-                                 frame.data.empty() ? nullptr : const_cast<char*>(frame.data.data())};
-            return Deliver(w, frame.message, static_cast<WPARAM>(frame.wParam), reinterpret_cast<LPARAM>(&block));
-        });
+        // Another user's message is dropped unread.
+        if (detail::PeerRunsAs(fd, w->user))
+            detail::ServeConnection(fd, [&w](const detail::MessageFrame& frame) {
+                COPYDATASTRUCT block{static_cast<ULONG_PTR>(frame.tag), static_cast<DWORD>(frame.data.size()),
+                                     frame.data.empty() ? nullptr : const_cast<char*>(frame.data.data())};
+                return Deliver(w, frame.message, static_cast<WPARAM>(frame.wParam), reinterpret_cast<LPARAM>(&block));
+            });
     } catch (...) {
         // Out of memory for this message: the sender gets 0, serving goes on.
     }
-    detail::Sys().close(fd);
+    CloseServing(fd);
 }
 
 void Serve(const std::shared_ptr<Window>& w)
@@ -180,7 +235,8 @@ std::shared_ptr<Window> NewWindow(MessageProc proc, MessageDispatcher dispatcher
     const std::string dir = detail::PrepareMessageSocketDir();
     if (dir.empty()) return nullptr;
     auto w = std::make_shared<Window>();
-    w->handle = detail::ClaimMessageHandle(dir, w->listenFd);
+    w->handle = detail::ClaimMessageHandle(dir, w->listenFd, w->holdFd);
+    w->user = geteuid();
     if (!w->handle) return nullptr;
     w->socketPath = detail::MessageSocketPath(dir, w->handle);
     struct stat st{};
@@ -240,6 +296,7 @@ BOOL UnregisterMessageWindow(HWND window)
     }
     w->alive = false;
     UnlinkSocket(*w);
+    detail::ReleaseMessageHandle(w->handle, std::exchange(w->holdFd, -1));
     detail::SignalEventFd(w->stopFd);
     if (w->inbox) w->inbox->DropFor(w.get());
     // With a dispatcher the procedure runs on the window's own thread (maybe

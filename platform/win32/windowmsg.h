@@ -5,7 +5,9 @@
 // unique among all processes that use the same prefix. A message to a window
 // of this process is a direct call; a WM_COPYDATA message to a window of
 // another process travels through a Unix socket named after the handle, and
-// the sender waits until the receiver has handled it.
+// the sender waits until the receiver has handled it. Both ends check that
+// the other runs as the same user, so no message reaches or comes from
+// another user's process.
 //
 // Which thread runs a window's procedure:
 // - Without a dispatcher: the sender's thread for a message from inside the
@@ -54,8 +56,9 @@ using MessageDispatcher = std::function<void(std::function<void()> run)>;
 
 /// Registers a window that receives messages through proc, delivered on the
 /// dispatcher's thread when one is given (see above). Returns its handle (odd,
-/// never 0), or 0 with the last error set when the socket folder is missing,
-/// not private to the user or the handles are exhausted.
+/// never 0), or 0 with the last error set when the socket folder (or the
+/// prefix's, which hands out the handles) is missing, not private to the user
+/// or the handles are exhausted.
 VANTREL_EXPORT HWND RegisterMessageWindow(MessageProc proc, MessageDispatcher dispatcher = {});
 
 /// Unregisters the window: it takes no more messages, senders that wait for
@@ -69,8 +72,8 @@ VANTREL_EXPORT BOOL UnregisterMessageWindow(HWND window);
 /// Inside the process any message goes; to another process only WM_COPYDATA,
 /// whose block (lParam) is copied to the receiver. Returns 0 at once (last
 /// error ERROR_INVALID_WINDOW_HANDLE) for 0, a handle that no one registered,
-/// or one whose process has gone; 0 also when the receiver dies or refuses
-/// the message.
+/// one whose process has gone or one whose socket another user listens on; 0
+/// also when the receiver dies or refuses the message.
 VANTREL_EXPORT LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 } // namespace win32
