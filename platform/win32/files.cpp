@@ -7,6 +7,7 @@
 #include "win32/prefix.h"
 #include "win32/sharing.h"
 #include "win32/syscalls.h"
+#include "win32/xattrs.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -242,11 +243,11 @@ std::string TempName(const std::string& target)
     return target.substr(0, slash + 1) + "." + name + suffix;
 }
 
-DWORD CreateTemp(const std::string& target, std::string& temp, int& fd)
+DWORD CreateTemp(const std::string& target, mode_t mode, std::string& temp, int& fd)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         temp = TempName(target);
-        fd = detail::OpenRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = detail::OpenRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0)
             return ERROR_SUCCESS;
         if (errno != EEXIST)
@@ -255,29 +256,47 @@ DWORD CreateTemp(const std::string& target, std::string& temp, int& fd)
     return ERROR_FILE_EXISTS;
 }
 
-// Gives the temporary file the target's owner and permission bits. Only the
-// superuser may give a file away, and others only to a group of their own:
-// where that is refused, ownerKept is false.
-DWORD TakeOwnerAndMode(int fd, const struct stat& old, bool& ownerKept)
+// Gives the temporary file the target's owner. Only the superuser may give
+// a file away, and others only to a group of their own: where that is
+// refused, ownerKept is false.
+DWORD TakeOwner(int fd, const struct stat& old, bool& ownerKept)
 {
     struct stat now{};
     if (detail::Sys().fstat(fd, &now) != 0)
         return ErrorFromErrno(errno);
     ownerKept = (now.st_uid == old.st_uid && now.st_gid == old.st_gid) ||
                 detail::Sys().fchown(fd, old.st_uid, old.st_gid) == 0;
-    if (ownerKept && detail::Sys().fchmod(fd, old.st_mode & 07777) != 0)
-        return ErrorFromErrno(errno);
     return ERROR_SUCCESS;
 }
 
-DWORD WriteAndFlush(int fd, std::string_view data)
+bool IsDiskFault(int err) { return err == ENOSPC || err == EDQUOT || err == EIO || err == ENOMEM; }
+
+// The target's extended attributes and ACL, then its mode, which agrees with
+// the ACL and adds the bits it lacks. After the content: a write clears the
+// set-id bits and file capabilities. Where an attribute can't be kept,
+// kept is false.
+DWORD TakeAttributesAndMode(int fd, const std::string& target, const struct stat& old, bool& kept)
+{
+    if (detail::CopyXattrs(target, fd))
+        return detail::Sys().fchmod(fd, old.st_mode & 07777) == 0 ? ERROR_SUCCESS : ErrorFromErrno(errno);
+    const int err = errno;
+    // A full or failing disk fails the write, as it would the content; only a refusal sends it in place.
+    kept = IsDiskFault(err);
+    return kept ? ErrorFromErrno(err) : ERROR_SUCCESS;
+}
+
+DWORD WriteData(int fd, std::string_view data)
 {
     size_t written = 0;
-    if (const DWORD err = WriteAll(fd, data.data(), data.size(), written))
-        return err;
-    if (detail::Sys().fsync(fd) != 0)
-        return ErrorFromErrno(errno);
-    return ERROR_SUCCESS;
+    return WriteAll(fd, data.data(), data.size(), written);
+}
+
+DWORD Flush(int fd) { return detail::Sys().fsync(fd) == 0 ? ERROR_SUCCESS : ErrorFromErrno(errno); }
+
+DWORD WriteAndFlush(int fd, std::string_view data)
+{
+    const DWORD err = WriteData(fd, data);
+    return err ? err : Flush(fd);
 }
 
 // A rename lasts through a power loss only once its folder is flushed.
@@ -306,26 +325,37 @@ DWORD WriteInPlace(const std::string& target, std::string_view data)
     return err;
 }
 
+// Fills the temporary file of an existing target: its owner first (a
+// refusal costs no write), the content, then all else the target has.
+DWORD FillReplacement(int fd, const std::string& target, const struct stat& old, std::string_view data,
+                      bool& inPlace)
+{
+    bool kept = true;
+    DWORD err = TakeOwner(fd, old, kept);
+    if (!err && kept)
+        err = WriteData(fd, data);
+    if (!err && kept)
+        err = TakeAttributesAndMode(fd, target, old, kept);
+    inPlace = !kept;
+    return err || inPlace ? err : Flush(fd);
+}
+
 // Writes a temporary file beside the target and renames it over the target
 // (old: the target's status, null when it does not exist). Where that would
 // change more than the content (the folder refuses a temporary file, the
-// owner can't be kept), nothing is changed and inPlace is set.
+// owner, an extended attribute or the ACL can't be kept), nothing is changed
+// and inPlace is set.
 DWORD ReplaceThroughTemp(const std::string& target, const struct stat* old, std::string_view data, bool& inPlace)
 {
     std::string temp;
     int fd = -1;
-    if (const DWORD err = CreateTemp(target, temp, fd)) {
+    // Readable by none but us until the target's mode and ACL are in place.
+    if (const DWORD err = CreateTemp(target, old ? 0600 : 0666, temp, fd)) {
         inPlace = old && err == ERROR_ACCESS_DENIED;
         return err;
     }
-    // Stored while the new file is still ours to write: the mode may take that away.
-    if (const detail::DosAttrib attrs = old ? detail::ReadDosAttrib(target) : detail::DosAttrib{}; attrs.bits)
-        detail::WriteDosAttrib(temp, attrs.bits);
-    bool ownerKept = true;
-    DWORD err = old ? TakeOwnerAndMode(fd, *old, ownerKept) : ERROR_SUCCESS;
-    inPlace = !ownerKept;
-    if (!err && !inPlace)
-        err = WriteAndFlush(fd, data);
+    inPlace = false;
+    DWORD err = old ? FillReplacement(fd, target, *old, data, inPlace) : WriteAndFlush(fd, data);
     if (detail::Sys().close(fd) != 0 && !err)
         err = ErrorFromErrno(errno);
     if (!err && !inPlace && detail::Sys().rename(temp.c_str(), target.c_str()) != 0)

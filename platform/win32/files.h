@@ -27,17 +27,18 @@ DWORD GetFileAttributesA(const char* fileName);
 
 /// Replaces the whole content of a file so that no reader ever sees it half
 /// written: a temporary file in the same folder, flushed, renamed over the
-/// target, and the folder flushed. The target's permission bits, attributes
-/// and owner are kept; a symbolic link is followed; a read-only target (or
-/// one that is no regular file) fails with ERROR_ACCESS_DENIED. Returns
-/// ERROR_SUCCESS or the error (also the last error); on failure the old file
-/// is whole and no temporary file is left. A target that a handle holds open
-/// fails with ERROR_SHARING_VIOLATION, as an open that shares nothing would.
+/// target, and the folder flushed. The target's permission bits, attributes,
+/// owner, ACL and other extended attributes are kept; a symbolic link is
+/// followed; a read-only target (or one that is no regular file) fails with
+/// ERROR_ACCESS_DENIED. Returns ERROR_SUCCESS or the error (also the last
+/// error); on failure the old file is whole and no temporary file is left.
+/// A target that a handle holds open fails with ERROR_SHARING_VIOLATION, as
+/// an open that shares nothing would.
 /// Where a new file would change more than the content (the target has
-/// other hard links, its folder refuses a temporary file, or its owner can't
-/// be given to a new file) the target is written in place instead: truncated,
-/// written and flushed, with the same errors; a failure then may leave it
-/// half written, as a direct write would.
+/// other hard links, its folder refuses a temporary file, or its owner, ACL
+/// or an extended attribute can't be given to a new file) the target is
+/// written in place instead: truncated, written and flushed, with the same
+/// errors; a failure then may leave it half written, as a direct write would.
 /// With AtLink::Replace a symbolic link at the name is not followed: the new
 /// file takes the link's place, and what it led to is left alone.
 enum class AtLink { Follow, Replace };

@@ -41,6 +41,11 @@ struct SysCalls {
     ssize_t (*getxattr)(const char* path, const char* name, void* value, size_t size);
     int (*setxattr)(const char* path, const char* name, const void* value, size_t size, int flags);
     int (*removexattr)(const char* path, const char* name);
+    ssize_t (*listxattr)(const char* path, char* list, size_t size);
+    ssize_t (*fgetxattr)(int fd, const char* name, void* value, size_t size);
+    int (*fsetxattr)(int fd, const char* name, const void* value, size_t size, int flags);
+    int (*fremovexattr)(int fd, const char* name);
+    ssize_t (*flistxattr)(int fd, char* list, size_t size);
     int (*statfs)(const char* path, struct statfs* st);
     char* (*getcwd)(char* buf, size_t size);
     int (*chdir)(const char* path);

@@ -73,13 +73,8 @@ bool WriteStrToFile(const std::string& FileName, const std::string& Data)
 {
     try {
         if (Data.size() > 0xFFFFFFFFu) return false; // one write takes at most 4 GiB - 1
-        HandleGuard file{win32::CreateFileA(FileName.c_str(), win32::GENERIC_READ | win32::GENERIC_WRITE, 0, nullptr,
-                                            win32::CREATE_ALWAYS, win32::FILE_ATTRIBUTE_NORMAL, nullptr)};
-        if (file.handle == win32::INVALID_HANDLE_VALUE) return false;
-        win32::DWORD written = 0;
-        // A write the system refused (disk full) is a failure, not a success.
-        return win32::WriteFile(file.handle, Data.data(), static_cast<win32::DWORD>(Data.size()), &written,
-                                nullptr) != win32::FALSE;
+        // Replaced whole or not at all: a full disk leaves the old content.
+        return win32::WriteFileAtomically(FileName, Data) == win32::ERROR_SUCCESS;
     } catch (...) {
         return false;
     }

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <set>
 #include <tuple>
 #include <thread>
@@ -230,6 +231,11 @@ TEST_F(FilesTest, ShareModesConflictWithAnotherProcess)
         close(fd);
 }
 
+bool XattrsWork(const std::string& host)
+{
+    return setxattr(host.c_str(), "user.probe", "1", 1, 0) == 0 || errno != ENOTSUP;
+}
+
 // ---- faults through the system-call seam ----------------------------------
 
 int gWriteCalls = 0;
@@ -277,6 +283,13 @@ int FailingRename(const char*, const char*)
     return -1;
 }
 
+template <int Err>
+int FailingFsetxattr(int, const char*, const void*, size_t, int)
+{
+    errno = Err;
+    return -1;
+}
+
 TEST_F(FilesTest, WriteFileReportsDiskFullWithThePartWritten)
 {
     detail::ScopedSysCalls guard;
@@ -293,17 +306,24 @@ TEST_F(FilesTest, WriteFileReportsDiskFullWithThePartWritten)
 TEST_F(FilesTest, AtomicWriteFailuresLeaveTheOldFileWholeAndNoTemporaryFile)
 {
     env.writeFile("C:\\lang\\en.lang", "old content");
+    // The probe leaves an attribute on the file, which the new file must get.
+    const bool xattrs = XattrsWork(env.hostPath("C:\\lang\\en.lang"));
     struct Fault {
         const char* name;
         void (*apply)(detail::SysCalls&);
         DWORD expected;
+        bool needsXattrs = false;
     };
     const Fault faults[] = {
         {"disk full", [](detail::SysCalls& t) { t.write = DiskFullAfterFourBytes; }, ERROR_DISK_FULL},
         {"fsync", [](detail::SysCalls& t) { t.fsync = FailingFsync; }, ERROR_IO_DEVICE},
         {"rename", [](detail::SysCalls& t) { t.rename = FailingRename; }, ERROR_NOT_SAME_DEVICE},
+        {"attribute on a full disk", [](detail::SysCalls& t) { t.fsetxattr = FailingFsetxattr<ENOSPC>; },
+         ERROR_DISK_FULL, true},
     };
     for (const Fault& fault : faults) {
+        if (fault.needsXattrs && !xattrs)
+            continue;
         detail::ScopedSysCalls guard;
         gWriteCalls = 0;
         fault.apply(guard.table());
@@ -404,15 +424,58 @@ DWORD RunAs(uid_t uid, const std::string& folder, const std::function<DWORD()>& 
     return result;
 }
 
+// A POSIX ACL attribute's bytes: a version, then tag, permissions and id of each entry.
+std::string AclBytes(std::initializer_list<std::tuple<uint16_t, uint16_t, uint32_t>> entries)
+{
+    std::string bytes;
+    const auto put = [&bytes](uint32_t value, int size) {
+        for (int i = 0; i < size; ++i)
+            bytes += static_cast<char>(value >> (8 * i));
+    };
+    put(2, 4);
+    for (const auto& [tag, perm, id] : entries) {
+        put(tag, 2);
+        put(perm, 2);
+        put(id, 4);
+    }
+    return bytes;
+}
+
+constexpr uint32_t kNoId = 0xFFFFFFFFu;
+// Owner rw, user 4321 rw, the owning group r only, the mask rw, others r.
+const std::string kFileAcl = AclBytes({{0x01, 6, kNoId}, {0x02, 6, 4321}, {0x04, 4, kNoId}, {0x10, 6, kNoId},
+                                      {0x20, 4, kNoId}});
+const std::string kFolderDefaultAcl = AclBytes({{0x01, 7, kNoId}, {0x02, 7, 4321}, {0x04, 5, kNoId}, {0x10, 7, kNoId},
+                                               {0x20, 5, kNoId}});
+
+// Every extended attribute of a host file, with its value.
+std::map<std::string, std::string> XattrsOf(const std::string& path)
+{
+    std::map<std::string, std::string> result;
+    char names[4096], value[4096];
+    const ssize_t n = listxattr(path.c_str(), names, sizeof names);
+    for (ssize_t at = 0; at < n; at += static_cast<ssize_t>(std::strlen(names + at)) + 1) {
+        const ssize_t size = getxattr(path.c_str(), names + at, value, sizeof value);
+        result[names + at] = std::string(value, size > 0 ? static_cast<size_t>(size) : 0);
+    }
+    return result;
+}
+
 // Owners: 'u' the writer ('l' with a second link outside the folder), 'r'
 // root, 'o' another user, 'g' the writer with another user's group, '-' no file.
+// attr is set on the file (a default ACL on the folder).
 struct PermissionCase {
     const char* name;
     char folderOwner, fileOwner;
     mode_t folderMode, fileMode;
     DWORD expected;
     bool inPlace;
+    const char* attr = nullptr;
+    const std::string* value = nullptr;
+    void (*fault)(detail::SysCalls&) = nullptr;
 };
+
+const std::string kNote = "kept";
 
 TEST_F(FilesTest, AtomicWriteGoesInPlaceWhereANewFileWouldChangeMoreThanTheContent)
 {
@@ -427,6 +490,13 @@ TEST_F(FilesTest, AtomicWriteGoesInPlaceWhereANewFileWouldChangeMoreThanTheConte
         {"another user's file we may only read", 'u', 'o', 0755, 0644, ERROR_ACCESS_DENIED, true},
         {"own file in our folder", 'u', 'u', 0755, 0644, ERROR_SUCCESS, false},
         {"new file in a read-only folder", 'u', '-', 0555, 0, ERROR_ACCESS_DENIED, false},
+        {"own file with an ACL entry for another user", 'u', 'u', 0755, 0664, ERROR_SUCCESS, false,
+         "system.posix_acl_access", &kFileAcl},
+        {"own file with a user attribute", 'u', 'u', 0755, 0644, ERROR_SUCCESS, false, "user.note", &kNote},
+        {"own file without the folder's default ACL", 'u', 'u', 0755, 0644, ERROR_SUCCESS, false,
+         "system.posix_acl_default", &kFolderDefaultAcl},
+        {"own file with an attribute that can't be set", 'u', 'u', 0755, 0644, ERROR_SUCCESS, true, "user.note", &kNote,
+         [](detail::SysCalls& t) { t.fsetxattr = FailingFsetxattr<EPERM>; }},
     };
     fs::permissions(env.root(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
     int notRun = 0;
@@ -448,6 +518,16 @@ TEST_F(FilesTest, AtomicWriteGoesInPlaceWhereANewFileWouldChangeMoreThanTheConte
         }
         ASSERT_EQ(chown(folder.c_str(), c.folderOwner == 'r' ? 0 : us, c.folderOwner == 'r' ? 0 : ourGroup), 0);
         ASSERT_EQ(chmod(folder.c_str(), c.folderMode), 0);
+        const bool onFolder = c.attr && std::string_view(c.attr) == "system.posix_acl_default";
+        if (c.attr && setxattr((onFolder ? folder : file).c_str(), c.attr, c.value->data(), c.value->size(), 0) != 0) {
+            ASSERT_EQ(errno, ENOTSUP);
+            ++notRun;
+            continue;
+        }
+        const auto attrsBefore = XattrsOf(file);
+        detail::ScopedSysCalls guard;
+        if (c.fault)
+            c.fault(guard.table());
         const DWORD result = RunAs(us, folder, [&name] { return WriteFileAtomically(name, "new"); });
         if (result == kUnreachable)
             GTEST_SKIP() << "an unprivileged user can't reach the temporary folder " << env.root();
@@ -458,17 +538,14 @@ TEST_F(FilesTest, AtomicWriteGoesInPlaceWhereANewFileWouldChangeMoreThanTheConte
         EXPECT_EQ(env.readFile(name), c.expected ? "old" : "new");
         EXPECT_EQ(std::make_tuple(after.st_uid, after.st_gid, after.st_mode, after.st_ino == before.st_ino),
                   std::make_tuple(before.st_uid, before.st_gid, before.st_mode, c.inPlace));
+        EXPECT_EQ(XattrsOf(file), attrsBefore);
     }
     if (notRun)
-        GTEST_SKIP() << notRun << " case(s) need another user's files, which only the superuser can make";
+        GTEST_SKIP() << notRun << " case(s) need another user's files, which only the superuser can make, "
+                     << "or extended attributes, which the temporary folder refuses";
 }
 
 // ---- attributes ------------------------------------------------------------
-
-bool XattrsWork(const std::string& host)
-{
-    return setxattr(host.c_str(), "user.probe", "1", 1, 0) == 0 || errno != ENOTSUP;
-}
 
 TEST_F(FilesTest, AttributesComeFromModeAndDosAttrib)
 {
