@@ -93,10 +93,8 @@ int OpenRegularFile(const char* path, int flags, mode_t mode)
     int err = Sys().fstat(fd, &st) != 0 ? errno : 0;
     if (!err && !S_ISREG(st.st_mode))
         err = S_ISDIR(st.st_mode) ? EISDIR : ENXIO;
-    // F_SETFL takes the status flags and ignores the access mode and the
-    // creation flags: the caller's own flags come back.
-    if (!err && !(flags & O_NONBLOCK) && ::fcntl(fd, F_SETFL, flags) != 0)
-        err = errno;
+    // O_NONBLOCK stays: on a regular file it changes nothing, and clearing
+    // it would cost every open a call.
     if (!err)
         return fd;
     Sys().close(fd);

@@ -78,8 +78,7 @@ int OpenRetrying(const char* path, int flags, mode_t mode);
 int FlockRetrying(int fd, int op);
 
 /// OpenRetrying for the layer's file calls, which never block: the open
-/// takes O_NONBLOCK, cleared again (unless flags ask for it) once the
-/// descriptor shows a regular file.
+/// takes O_NONBLOCK, which a regular file ignores and so keeps.
 /// Anything else is closed and fails: a folder with errno EISDIR, a FIFO,
 /// socket or device with ENXIO.
 int OpenRegularFile(const char* path, int flags, mode_t mode);
