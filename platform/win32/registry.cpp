@@ -189,16 +189,30 @@ LONG RegDeleteValueA(HKEY key, const char* valueName)
 
 namespace {
 
-// Root keys are never deleted or emptied, nor is HKLM\Software, which holds
-// the classes root.
+// The keys that every Windows system has, below their root key.
+struct StandardKey {
+    HKEY root;
+    const char* name;
+};
+constexpr StandardKey kStandardKeys[] = {{HKEY_CURRENT_USER, "Software"}, {HKEY_LOCAL_MACHINE, "Software"},
+                                         {HKEY_LOCAL_MACHINE, "SYSTEM"}, {HKEY_USERS, ".Default"},
+                                         {HKEY_CURRENT_CONFIG, "Software"}};
+
+// Root keys (HKEY_CLASSES_ROOT among them) and the standard keys are never
+// deleted or emptied. Each standard key lies right below a root, and the
+// classes root below HKLM\Software, so no deletion takes one with its parent.
 bool IsProtected(RegistryDb& db, KeyId id)
 {
-    KeyId root = 0;
+    KeyId key = 0;
     for (HKEY predefined : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_USERS, HKEY_CURRENT_CONFIG, HKEY_CLASSES_ROOT})
-        if (db.RootKey(predefined, root) == ERROR_SUCCESS && root == id) return true;
-    KeyId software = 0;
-    return db.RootKey(HKEY_LOCAL_MACHINE, root) == ERROR_SUCCESS &&
-           db.FindKey(root, {"Software"}, software) == ERROR_SUCCESS && software == id;
+        if (db.RootKey(predefined, key) == ERROR_SUCCESS && key == id) return true;
+    for (const StandardKey& standard : kStandardKeys) {
+        KeyId root = 0;
+        if (db.RootKey(standard.root, root) == ERROR_SUCCESS && db.FindKey(root, {standard.name}, key) == ERROR_SUCCESS &&
+            key == id)
+            return true;
+    }
+    return false;
 }
 
 enum class Deletion { kLeafOnly, kTree, kContents };

@@ -32,13 +32,14 @@ LONG RegSetValueExA(HKEY key, const char* valueName, DWORD reserved, DWORD type,
 
 LONG RegDeleteValueA(HKEY key, const char* valueName);
 
-/// Deletes a key that has no subkeys (ERROR_ACCESS_DENIED when it has).
+/// Deletes a key that has no subkeys (ERROR_ACCESS_DENIED when it has, or
+/// when it is a root or standard key, as for RegDeleteTreeA).
 LONG RegDeleteKeyA(HKEY key, const char* subKey);
 
 /// Deletes a key with all its subkeys and values. A null or empty subKey
-/// empties key of its values and subkeys and keeps it. Root keys and
-/// HKLM\Software, which holds the classes root, are never deleted or
-/// emptied (ERROR_ACCESS_DENIED).
+/// empties key of its values and subkeys and keeps it. Root keys and the
+/// standard keys (HKCU\Software, HKLM\Software, HKLM\SYSTEM, HKU\.Default,
+/// HKCC\Software) are never deleted or emptied (ERROR_ACCESS_DENIED).
 LONG RegDeleteTreeA(HKEY key, const char* subKey);
 
 /// Closes a key handle; closing a predefined root key does nothing.

@@ -246,6 +246,9 @@ TEST_F(Registry, BehavesAsWindowsProgramsExpect)
                          OpenRc(HKEY_LOCAL_MACHINE, "SYSTEM"), OpenRc(HKEY_USERS, ".Default"),
                          OpenRc(HKEY_CURRENT_CONFIG, "Software")}); }, kOk},
         {"HKLM\\Software cannot be deleted", [] { return RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software"); }, 5},
+        {"  nor any other standard key", [] {
+             return Sum({RegDeleteKeyA(HKEY_CURRENT_USER, "Software"), RegDeleteTreeA(HKEY_LOCAL_MACHINE, "system"),
+                         RegDeleteKeyA(HKEY_USERS, ".Default\\"), RegDeleteTreeA(HKEY_CURRENT_CONFIG, "Software")}); }, 20},
         {"nor a root emptied", [] { return RegDeleteTreeA(HKEY_CLASSES_ROOT, nullptr); }, 5},
         {"an empty string has size 0", [&] { return Sum({RegSetValueExA(tree, "e", 0, REG_SZ, nullptr, 0), SizeOf(tree, "e")}); }, 0},
         {"size of a missing value", [&] { return SizeOf(tree, "missing"); }, 0},

@@ -87,6 +87,13 @@ TEST(Registry, RoutinesReadWriteAndDelete)
              return Str(deleted) + GetRegistryValue(HKCU, "Software\\V\\A", "n"); }, "1"},
         {"delete a missing key", [] { return Str(DeleteRegistryKey(HKCU, "Software\\V")); }, "1"},
         {"delete a root key", [] { return Str(DeleteRegistryKey(HKCU, "")); }, "0"},
+        {"delete a standard key", [] {
+             std::string out;
+             for (const auto& [root, key] : std::vector<std::pair<uint32_t, std::string>>{
+                      {HKCU, "Software"}, {HKEY_LOCAL_MACHINE, "SOFTWARE"}, {HKEY_LOCAL_MACHINE, "Software\\Classes\\"},
+                      {HKEY_LOCAL_MACHINE, "SYSTEM"}, {HKEY_USERS, ".Default"}, {win32::HKEY_CURRENT_CONFIG, "Software"}})
+                 out += Str(DeleteRegistryKey(root, key)) + Str(WriteRegistryValue(root, key, "s", "kept", false));
+             return out; }, "010101010101"},
     };
     for (const auto& s : steps) EXPECT_EQ(s.act(), s.expected) << s.what;
 }
