@@ -5,9 +5,9 @@
 #include <sqlite3.h>
 #include <pthread.h>
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace win32::detail {
@@ -78,17 +78,98 @@ const char* const kSchema =
     "PRAGMA user_version = ";
 #undef VALUE_COLUMNS
 
-// Each thread owns its connection; a child process made by fork never
-// touches its parent's.
 thread_local std::unique_ptr<RegistryDb> tConnection;
 
-// Counts the forks this process came through, so that a connection can tell
-// it was inherited without asking the kernel for the process id on every call.
-std::atomic<unsigned> gForkGeneration{0};
-const bool kForkCounted = [] {
-    pthread_atfork(nullptr, nullptr, [] { gForkGeneration.fetch_add(1); });
-    return true;
-}();
+// SQLite keeps its locks per process and file: a connection inherited
+// through fork and left open makes the child's own connections believe they
+// hold locks that only the parent held. So every use of a connection passes
+// a gate that a fork closes, and the child closes what it inherited (each
+// one idle then) before it opens a connection of its own.
+thread_local int tGateDepth = 0;
+thread_local bool tGateHeld = false;
+thread_local bool tHeldForFork = false;
+
+// Every connection of the process; changed only inside the gate.
+struct Connections {
+    std::mutex mutex;
+    std::vector<RegistryDb*> live;
+    std::vector<RegistryDb*> inherited;
+};
+
+Connections& AllConnections()
+{
+    static auto* connections = new Connections;
+    return *connections;
+}
+
+void InitGate(pthread_rwlock_t& gate)
+{
+    pthread_rwlockattr_t attr;
+    pthread_rwlockattr_init(&attr);
+    // A waiting fork goes before new calls, so that a busy process still forks.
+    pthread_rwlockattr_setkind_np(&attr, PTHREAD_RWLOCK_PREFER_WRITER_NONRECURSIVE_NP);
+    pthread_rwlock_init(&gate, &attr);
+    pthread_rwlockattr_destroy(&attr);
+}
+
+void CloseGateForFork();
+void OpenGateInParent();
+void OpenGateInChild();
+
+pthread_rwlock_t& Gate()
+{
+    static pthread_rwlock_t* gate = [] {
+        auto* made = new pthread_rwlock_t;
+        InitGate(*made);
+        pthread_atfork(CloseGateForFork, OpenGateInParent, OpenGateInChild);
+        return made;
+    }();
+    return *gate;
+}
+
+void EnterGate()
+{
+    if (tGateDepth++ == 0) tGateHeld = pthread_rwlock_rdlock(&Gate()) == 0;
+}
+
+void LeaveGate()
+{
+    if (--tGateDepth == 0 && tGateHeld) {
+        tGateHeld = false;
+        pthread_rwlock_unlock(&Gate());
+    }
+}
+
+struct GateUse {
+    GateUse() { EnterGate(); }
+    ~GateUse() { LeaveGate(); }
+    GateUse(const GateUse&) = delete;
+    GateUse& operator=(const GateUse&) = delete;
+};
+
+void CloseGateForFork()
+{
+    // A fork from inside a call cannot wait for itself.
+    if (tGateDepth == 0) tHeldForFork = pthread_rwlock_wrlock(&Gate()) == 0;
+}
+
+void OpenGateInParent()
+{
+    if (tHeldForFork) pthread_rwlock_unlock(&Gate());
+    tHeldForFork = false;
+}
+
+void OpenGateInChild()
+{
+    Connections& all = AllConnections();
+    all.inherited.insert(all.inherited.end(), all.live.begin(), all.live.end());
+    all.live.clear();
+    (void)tConnection.release(); // owned through the inherited list now
+    // The lock was taken by a thread id that the child does not have.
+    InitGate(Gate());
+    tHeldForFork = false;
+    if (tGateHeld) pthread_rwlock_rdlock(&Gate());
+}
 
 void BindText(sqlite3_stmt* st, int index, const std::string& s)
 {
@@ -144,16 +225,14 @@ DWORD SplitKeyPath(const char* path, std::vector<std::string>& parts)
 DWORD RegistryDb::Open(const std::string& dbPath, RegistryDb*& db)
 {
     db = nullptr;
+    GateUse use;
     RegistryDb* current = tConnection.get();
-    if (current && current->forkGeneration_ != gForkGeneration.load(std::memory_order_relaxed)) {
-        // Inherited through fork: closing it here could disturb the parent's locks.
-        (void)tConnection.release();
-        current = nullptr;
-    }
     if (current && current->path_ == dbPath) {
         db = current;
         return ERROR_SUCCESS;
     }
+    tConnection.reset();
+    CloseInherited();
     std::unique_ptr<RegistryDb> fresh(new RegistryDb());
     const DWORD err = fresh->Connect(dbPath);
     if (err != ERROR_SUCCESS) return err;
@@ -162,18 +241,41 @@ DWORD RegistryDb::Open(const std::string& dbPath, RegistryDb*& db)
     return ERROR_SUCCESS;
 }
 
+void RegistryDb::CloseInherited()
+{
+    Connections& all = AllConnections();
+    // Held while they close, so that no new connection opens beside them.
+    std::lock_guard lock(all.mutex);
+    for (RegistryDb* inherited : all.inherited) {
+        inherited->listed_ = false;
+        inherited->inTransaction_ = false;
+        delete inherited;
+    }
+    all.inherited.clear();
+}
+
 RegistryDb::~RegistryDb()
 {
+    GateUse use;
     for (sqlite3_stmt* st : stmts_) sqlite3_finalize(st);
     for (sqlite3_stmt* st : pathStmts_) sqlite3_finalize(st);
     if (db_) sqlite3_close(db_);
+    if (inTransaction_) LeaveGate();
+    if (!listed_) return;
+    Connections& all = AllConnections();
+    std::lock_guard lock(all.mutex);
+    all.live.erase(std::find(all.live.begin(), all.live.end(), this));
 }
 
 DWORD RegistryDb::Connect(const std::string& dbPath)
 {
     path_ = dbPath;
-    (void)kForkCounted;
-    forkGeneration_ = gForkGeneration.load();
+    {
+        Connections& all = AllConnections();
+        std::lock_guard lock(all.mutex);
+        all.live.push_back(this);
+        listed_ = true;
+    }
     stmts_.assign(kSlotCount, nullptr);
     const int rc = sqlite3_open_v2(dbPath.c_str(), &db_,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -243,38 +345,57 @@ sqlite3_stmt* RegistryDb::Prepare(int slot, const char* sql)
 
 DWORD RegistryDb::Begin()
 {
+    // The gate stays passed until the transaction ends: a fork in between
+    // would leave the child a connection in the middle of a write.
+    EnterGate();
     sqlite3_stmt* st = Prepare(kBegin, "BEGIN IMMEDIATE");
-    if (!st) return Fail(sqlite3_errcode(db_));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
-    while (true) {
-        const int rc = sqlite3_step(st);
+    int rc = st ? SQLITE_BUSY : sqlite3_errcode(db_);
+    while (st) {
+        rc = sqlite3_step(st);
         sqlite3_reset(st);
-        if (rc == SQLITE_DONE) return ERROR_SUCCESS;
         // A busy result that the busy handler did not wait for (WAL recovery).
-        if ((rc & 0xFF) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) return Fail(rc);
+        if ((rc & 0xFF) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    if (rc != SQLITE_DONE) {
+        LeaveGate();
+        return Fail(rc);
+    }
+    inTransaction_ = true;
+    return ERROR_SUCCESS;
 }
 
 DWORD RegistryDb::Commit()
 {
+    GateUse use;
     sqlite3_stmt* st = Prepare(kCommit, "COMMIT");
     int rc = st ? sqlite3_step(st) : sqlite3_errcode(db_);
     if (st) sqlite3_reset(st);
-    if (rc == SQLITE_DONE) return ERROR_SUCCESS;
-    const DWORD err = Fail(rc);
-    Rollback();
-    return err;
+    if (rc != SQLITE_DONE) {
+        Rollback();
+        return Fail(rc);
+    }
+    EndTransaction();
+    return ERROR_SUCCESS;
 }
 
 void RegistryDb::Rollback()
 {
-    if (sqlite3_get_autocommit(db_)) return;
-    sqlite3_stmt* st = Prepare(kRollback, "ROLLBACK");
+    GateUse use;
+    sqlite3_stmt* st = sqlite3_get_autocommit(db_) ? nullptr : Prepare(kRollback, "ROLLBACK");
     if (st) {
         sqlite3_step(st);
         sqlite3_reset(st);
     }
+    EndTransaction();
+}
+
+void RegistryDb::EndTransaction()
+{
+    if (!inTransaction_) return;
+    inTransaction_ = false;
+    LeaveGate();
 }
 
 DWORD RegistryDb::RootKey(HKEY root, KeyId& id)
@@ -312,6 +433,7 @@ sqlite3_stmt* RegistryDb::PathStatement(size_t levels)
 
 DWORD RegistryDb::FindKey(KeyId parent, const std::vector<std::string>& parts, KeyId& id)
 {
+    GateUse use;
     if (parts.empty()) {
         id = parent;
         return CheckKey(parent);
@@ -343,6 +465,7 @@ DWORD RegistryDb::FindKey(KeyId parent, const std::vector<std::string>& parts, K
 
 DWORD RegistryDb::CreateKey(KeyId parent, const std::vector<std::string>& parts, KeyId& id, bool& created)
 {
+    GateUse use;
     created = false;
     KeyId current = parent;
     size_t level = 0;
@@ -375,6 +498,7 @@ DWORD RegistryDb::CreateKey(KeyId parent, const std::vector<std::string>& parts,
 
 DWORD RegistryDb::CheckKey(KeyId id)
 {
+    GateUse use;
     sqlite3_stmt* st = Prepare(kKeyExists, "SELECT 1 FROM keys WHERE id = ?1");
     if (!st) return Fail(sqlite3_errcode(db_));
     StmtGuard guard{st};
@@ -386,6 +510,7 @@ DWORD RegistryDb::CheckKey(KeyId id)
 
 DWORD RegistryDb::HasSubKeys(KeyId id, bool& has)
 {
+    GateUse use;
     sqlite3_stmt* st = Prepare(kHasSubKeys, "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1");
     if (!st) return Fail(sqlite3_errcode(db_));
     StmtGuard guard{st};
@@ -398,6 +523,7 @@ DWORD RegistryDb::HasSubKeys(KeyId id, bool& has)
 
 DWORD RegistryDb::DeleteTree(KeyId id, bool keepKey)
 {
+    GateUse use;
     sqlite3_stmt* list = Prepare(kListTree, "WITH RECURSIVE sub(id) AS ("
                                             " SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id)"
                                             " SELECT id FROM sub ORDER BY id DESC");
@@ -428,6 +554,7 @@ DWORD RegistryDb::DeleteTree(KeyId id, bool keepKey)
 
 DWORD RegistryDb::GetValue(KeyId key, const std::string& name, RegValue& value)
 {
+    GateUse use;
     sqlite3_stmt* st = Prepare(kGetValue, "SELECT type, data FROM vals WHERE key = ?1 AND fold = ?2");
     if (!st) return Fail(sqlite3_errcode(db_));
     StmtGuard guard{st};
@@ -445,6 +572,7 @@ DWORD RegistryDb::GetValue(KeyId key, const std::string& name, RegValue& value)
 
 DWORD RegistryDb::SetValue(KeyId key, const std::string& name, const RegValue& value)
 {
+    GateUse use;
     sqlite3_stmt* st = Prepare(kSetValue,
                                "INSERT INTO vals(key, name, fold, type, data) VALUES (?1, ?2, ?3, ?4, ?5)"
                                " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
@@ -461,6 +589,7 @@ DWORD RegistryDb::SetValue(KeyId key, const std::string& name, const RegValue& v
 
 DWORD RegistryDb::DeleteValue(KeyId key, const std::string& name)
 {
+    GateUse use;
     sqlite3_stmt* st = Prepare(kDeleteValue, "DELETE FROM vals WHERE key = ?1 AND fold = ?2");
     if (!st) return Fail(sqlite3_errcode(db_));
     StmtGuard guard{st};

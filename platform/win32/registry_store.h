@@ -1,6 +1,8 @@
 // The registry database: one SQLite file per prefix holding every root key.
 // Each thread keeps its own connection; writes run in immediate transactions
-// so that concurrent threads and processes never lose one.
+// so that concurrent threads and processes never lose one. A fork waits until
+// no connection is in a call or a transaction, and the child closes the
+// connections it inherited before it opens one of its own.
 #pragma once
 
 #include "win32/types.h"
@@ -71,6 +73,8 @@ public:
 private:
     RegistryDb() = default;
     DWORD Connect(const std::string& dbPath);
+    void EndTransaction();
+    static void CloseInherited();
     DWORD MakeSchema();
     DWORD Exec(const char* sql);
     sqlite3_stmt* Prepare(int slot, const char* sql);
@@ -80,7 +84,8 @@ private:
 
     sqlite3* db_ = nullptr;
     std::string path_;
-    unsigned forkGeneration_ = 0;
+    bool listed_ = false;
+    bool inTransaction_ = false;
     std::vector<sqlite3_stmt*> stmts_;
     static constexpr size_t kLevelsPerStatement = 8;
     std::array<sqlite3_stmt*, kLevelsPerStatement> pathStmts_{};
