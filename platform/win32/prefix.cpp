@@ -219,6 +219,8 @@ void SetPrefixFirstUseHook(PrefixHook hook)
     s.hookDone = s.known && s.hooked.count(s.dir) != 0;
 }
 
+bool RestorePrefix(const std::string& prefixDir) { return EnsurePrefix(prefixDir); }
+
 std::string DosDevicesDir() { return PrefixDir() + "/dosdevices"; }
 
 std::string DriveHostDir(char letter) { return DriveHostDir(PrefixDir(), letter); }

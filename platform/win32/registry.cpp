@@ -21,6 +21,7 @@ struct OpenKey {
     std::string dbPath;
     KeyId id = 0;
     DWORD access = 0;
+    detail::StoreSerial store = 0;
 };
 
 // Handles are process-wide, as on Windows; the numbers stay clear of the
@@ -67,17 +68,24 @@ bool IsPredefined(HKEY key)
            key == HKEY_USERS || key == HKEY_CURRENT_CONFIG;
 }
 
-// Resolves a handle to its database connection and key.
+// Resolves a handle to its database connection and key. A call from a root
+// key makes sure that the connection reaches the file now at the store's
+// path; a call on an opened key (made by such a call just before) needs
+// that only when the key was found by a connection to another file. A key
+// found in a store file that another file has replaced since is gone.
 DWORD Resolve(HKEY handle, OpenKey& key, RegistryDb*& db)
 {
     if (IsPredefined(handle)) {
         key.dbPath = detail::RegistryDatabasePath();
         key.access = KEY_ALL_ACCESS;
         const DWORD err = RegistryDb::Open(key.dbPath, db);
+        if (err == ERROR_SUCCESS) key.store = db->Store();
         return err != ERROR_SUCCESS ? err : db->RootKey(handle, key.id);
     }
     if (!Keys().Get(handle, key)) return ERROR_INVALID_HANDLE;
-    return RegistryDb::Open(key.dbPath, db);
+    DWORD err = RegistryDb::Open(key.dbPath, db, false);
+    if (err == ERROR_SUCCESS && db->Store() != key.store) err = RegistryDb::Open(key.dbPath, db);
+    return err != ERROR_SUCCESS || db->Store() == key.store ? err : ERROR_KEY_DELETED;
 }
 
 std::string ValueName(const char* name) { return name ? std::string(name) : std::string(); }
@@ -107,7 +115,7 @@ LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD /*options*/, DWORD samDes
     KeyId id = 0;
     if (err == ERROR_SUCCESS) err = db->FindKey(base.id, parts, id);
     if (err != ERROR_SUCCESS) return Done(err);
-    *result = Keys().Add(OpenKey{base.dbPath, id, samDesired});
+    *result = Keys().Add(OpenKey{base.dbPath, id, samDesired, base.store});
     return Done(ERROR_SUCCESS);
 }
 
@@ -131,7 +139,7 @@ LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD /*reserved*/, char* /*c
     }
     if (err != ERROR_SUCCESS) return Done(err);
     if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-    *result = Keys().Add(OpenKey{base.dbPath, id, samDesired});
+    *result = Keys().Add(OpenKey{base.dbPath, id, samDesired, base.store});
     return Done(ERROR_SUCCESS);
 }
 

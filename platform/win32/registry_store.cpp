@@ -1,11 +1,16 @@
 #include "win32/registry_store.h"
 
 #include "win32/paths.h"
+#include "win32/prefix.h"
+#include "win32/syscalls.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <pthread.h>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -171,6 +176,41 @@ void OpenGateInChild()
     if (tGateHeld) pthread_rwlock_rdlock(&Gate());
 }
 
+// The store files this process has opened, by path: the file's number, and
+// a descriptor that keeps the file from being freed, so that a file that
+// takes its place never gets the same inode number while it is compared.
+StoreSerial SerialOfStoreAt(const std::string& path)
+{
+    struct StoreFile {
+        int fd = -1;
+        dev_t device = 0;
+        ino_t inode = 0;
+        StoreSerial serial = 0;
+    };
+    static std::mutex mutex;
+    static auto* files = new std::map<std::string, StoreFile>;
+    static StoreSerial last = 0;
+    std::lock_guard lock(mutex);
+    StoreFile& known = (*files)[path];
+    struct stat st{};
+    const bool found = Sys().stat(path.c_str(), &st) == 0;
+    if (found && known.serial != 0 && st.st_dev == known.device && st.st_ino == known.inode) return known.serial;
+    const int fd = Sys().open(path.c_str(), O_PATH | O_CLOEXEC, 0);
+    if (fd >= 0 && Sys().fstat(fd, &st) != 0) st = {};
+    if (known.fd >= 0) Sys().close(known.fd);
+    known = StoreFile{fd, st.st_dev, st.st_ino, ++last};
+    return known.serial;
+}
+
+// The prefix folder holding the store, made again as its first use makes it
+// when it was removed under the running process.
+void RestoreFolderOf(const std::string& dbPath)
+{
+    const std::string folder = dbPath.substr(0, dbPath.rfind('/'));
+    struct stat st{};
+    if (!folder.empty() && Sys().stat(folder.c_str(), &st) != 0 && errno == ENOENT) RestorePrefix(folder);
+}
+
 void BindText(sqlite3_stmt* st, int index, const std::string& s)
 {
     sqlite3_bind_blob64(st, index, s.data(), s.size(), SQLITE_TRANSIENT);
@@ -222,17 +262,19 @@ DWORD SplitKeyPath(const char* path, std::vector<std::string>& parts)
     return ERROR_SUCCESS;
 }
 
-DWORD RegistryDb::Open(const std::string& dbPath, RegistryDb*& db)
+DWORD RegistryDb::Open(const std::string& dbPath, RegistryDb*& db, bool checkFile)
 {
     db = nullptr;
     GateUse use;
     RegistryDb* current = tConnection.get();
-    if (current && current->path_ == dbPath) {
+    // A store removed or replaced at its path would take every later write with it.
+    if (current && current->path_ == dbPath && (!checkFile || !current->Moved())) {
         db = current;
         return ERROR_SUCCESS;
     }
     tConnection.reset();
     CloseInherited();
+    if (checkFile) RestoreFolderOf(dbPath);
     std::unique_ptr<RegistryDb> fresh(new RegistryDb());
     const DWORD err = fresh->Connect(dbPath);
     if (err != ERROR_SUCCESS) return err;
@@ -252,6 +294,12 @@ void RegistryDb::CloseInherited()
         delete inherited;
     }
     all.inherited.clear();
+}
+
+bool RegistryDb::Moved()
+{
+    int moved = 0;
+    return sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved != 0;
 }
 
 RegistryDb::~RegistryDb()
@@ -291,6 +339,7 @@ DWORD RegistryDb::Connect(const std::string& dbPath)
         if (err == ERROR_SUCCESS) err = MakeSchema();
         if (err == ERROR_BUSY) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    if (err == ERROR_SUCCESS) store_ = SerialOfStoreAt(dbPath);
     return err;
 }
 
@@ -377,7 +426,13 @@ DWORD RegistryDb::Commit()
         return Fail(rc);
     }
     EndTransaction();
-    return ERROR_SUCCESS;
+    return Moved() ? ERROR_KEY_DELETED : ERROR_SUCCESS;
+}
+
+DWORD RegistryDb::Written(int rc)
+{
+    if (rc != SQLITE_DONE) return Fail(rc);
+    return sqlite3_get_autocommit(db_) && Moved() ? ERROR_KEY_DELETED : ERROR_SUCCESS;
 }
 
 void RegistryDb::Rollback()
@@ -583,8 +638,7 @@ DWORD RegistryDb::SetValue(KeyId key, const std::string& name, const RegValue& v
     BindText(st, 3, FoldCase(name));
     sqlite3_bind_int64(st, 4, value.type);
     BindText(st, 5, value.data);
-    const int rc = sqlite3_step(st);
-    return rc == SQLITE_DONE ? ERROR_SUCCESS : Fail(rc);
+    return Written(sqlite3_step(st));
 }
 
 DWORD RegistryDb::DeleteValue(KeyId key, const std::string& name)
@@ -595,9 +649,8 @@ DWORD RegistryDb::DeleteValue(KeyId key, const std::string& name)
     StmtGuard guard{st};
     sqlite3_bind_int64(st, 1, key);
     BindText(st, 2, FoldCase(name));
-    const int rc = sqlite3_step(st);
-    if (rc != SQLITE_DONE) return Fail(rc);
-    if (sqlite3_changes(db_) > 0) return ERROR_SUCCESS;
+    const DWORD err = Written(sqlite3_step(st));
+    if (err != ERROR_SUCCESS || sqlite3_changes(db_) > 0) return err;
     return CheckKey(key) == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
 }
 

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <atomic>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -254,6 +255,17 @@ TEST(RegistryReliability, AForkedHostKeepsEveryWrite)
     EXPECT_EQ(hostWrites, kWrites);
     EXPECT_EQ(kept, static_cast<int>(acked.size()));
     EXPECT_EQ(StoreCheck(env.prefix()), "ok");
+}
+
+TEST(RegistryReliability, APrefixRemovedUnderTheHostIsMadeAgain)
+{
+    TempPrefix env;
+    ASSERT_TRUE(WriteRegistryValue(HKCU, "Software\\Gone", "old", "x", true));
+    std::filesystem::remove_all(env.prefix());
+    EXPECT_TRUE(WriteRegistryValue(HKCU, "Software\\Gone", "new", "y", true));
+    EXPECT_EQ(GetRegistryValue(HKCU, "Software\\Gone", "old"), "");
+    EXPECT_EQ(StoreQuery(env.prefix(), "SELECT data FROM vals WHERE name = CAST('new' AS BLOB)"), "y");
+    EXPECT_TRUE(std::filesystem::is_symlink(env.prefix() + "/dosdevices/c:"));
 }
 
 // The answers of every routine, from a thread (so a connection) of its own.
