@@ -2,6 +2,7 @@
 
 #include "win32/registry_store.h"
 
+#include <pthread.h>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -49,6 +50,8 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return keys_.erase(handle) > 0;
     }
+    void LockForFork() { mutex_.lock(); }
+    void UnlockAfterFork() { mutex_.unlock(); }
 
 private:
     std::mutex mutex_;
@@ -58,8 +61,15 @@ private:
 
 KeyTable& Keys()
 {
-    static KeyTable table;
-    return table;
+    static KeyTable* table = [] {
+        auto* made = new KeyTable;
+        // A fork while another thread changes the table would leave its lock
+        // held for good in the child.
+        pthread_atfork([] { Keys().LockForFork(); }, [] { Keys().UnlockAfterFork(); },
+                       [] { Keys().UnlockAfterFork(); });
+        return made;
+    }();
+    return *table;
 }
 
 bool IsPredefined(HKEY key)
