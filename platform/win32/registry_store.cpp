@@ -216,6 +216,13 @@ void BindText(sqlite3_stmt* st, int index, const std::string& s)
     sqlite3_bind_blob64(st, index, s.data(), s.size(), SQLITE_TRANSIENT);
 }
 
+// For text that outlives the statement's guard: SQLite takes no copy, which
+// on the lookups that every call makes is a good part of their own work.
+void BindKept(sqlite3_stmt* st, int index, const std::string& s)
+{
+    sqlite3_bind_blob64(st, index, s.data(), s.size(), SQLITE_STATIC);
+}
+
 // Resets the statement on every way out so that it holds no lock.
 struct StmtGuard {
     sqlite3_stmt* st;
@@ -500,9 +507,13 @@ DWORD RegistryDb::FindKey(KeyId parent, const std::vector<std::string>& parts, K
         const size_t levels = std::min(kLevelsPerStatement, parts.size() - done);
         sqlite3_stmt* st = PathStatement(levels);
         if (!st) return Fail(sqlite3_errcode(db_));
+        std::array<std::string, kLevelsPerStatement> folded;
         StmtGuard guard{st};
         sqlite3_bind_int64(st, 1, current);
-        for (size_t i = 0; i < levels; ++i) BindText(st, static_cast<int>(i + 2), FoldCase(parts[done + i]));
+        for (size_t i = 0; i < levels; ++i) {
+            folded[i] = FoldCase(parts[done + i]);
+            BindKept(st, static_cast<int>(i + 2), folded[i]);
+        }
         const int rc = sqlite3_step(st);
         // A key deleted under an open handle reports that, not a missing subkey.
         if (rc == SQLITE_DONE)
@@ -612,9 +623,10 @@ DWORD RegistryDb::GetValue(KeyId key, const std::string& name, RegValue& value)
     GateUse use;
     sqlite3_stmt* st = Prepare(kGetValue, "SELECT type, data FROM vals WHERE key = ?1 AND fold = ?2");
     if (!st) return Fail(sqlite3_errcode(db_));
+    const std::string folded = FoldCase(name);
     StmtGuard guard{st};
     sqlite3_bind_int64(st, 1, key);
-    BindText(st, 2, FoldCase(name));
+    BindKept(st, 2, folded);
     const int rc = sqlite3_step(st);
     if (rc == SQLITE_DONE) return CheckKey(key) == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
     if (rc != SQLITE_ROW) return Fail(rc);
