@@ -2,6 +2,10 @@
 // Key and value names compare ignoring the case of A-Z. Each call returns
 // ERROR_SUCCESS or the Windows error code; every write call is one
 // transaction. Key handles may be used from any thread of the process.
+// A store removed or replaced at its path under the running process is
+// noticed: a call from a root key opens the file now at the path (and makes
+// the prefix folder again if it is gone); keys opened in the former file, and
+// a write that did not land in the file at the path, give ERROR_KEY_DELETED.
 #pragma once
 
 #include "win32/types.h"
