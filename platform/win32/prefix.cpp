@@ -4,6 +4,7 @@
 #include "win32/syscalls.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <pwd.h>
 #include <unistd.h>
 #include <cerrno>
@@ -33,11 +34,21 @@ struct PrefixState {
     std::map<std::string, int> devicesFds;
 };
 
+void LockForFork();
+void UnlockAfterFork();
+
 PrefixState& State()
 {
     static PrefixState state;
+    // A fork while another thread holds the lock would leave it held for
+    // good in the child, and the child's first use of the prefix would hang.
+    static const bool forkSafe = [] { return pthread_atfork(LockForFork, UnlockAfterFork, UnlockAfterFork) == 0; }();
+    (void)forkSafe;
     return state;
 }
+
+void LockForFork() { State().mutex.lock(); }
+void UnlockAfterFork() { State().mutex.unlock(); }
 
 std::string HomeDir()
 {
@@ -207,6 +218,8 @@ void SetPrefixFirstUseHook(PrefixHook hook)
     s.hook = hook;
     s.hookDone = s.known && s.hooked.count(s.dir) != 0;
 }
+
+bool RestorePrefix(const std::string& prefixDir) { return EnsurePrefix(prefixDir); }
 
 std::string DosDevicesDir() { return PrefixDir() + "/dosdevices"; }
 

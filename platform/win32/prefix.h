@@ -19,6 +19,11 @@ using PrefixHook = void (*)(const std::string& prefixHostDir);
 /// before the hook was installed gets its call at the prefix's next use.
 void SetPrefixFirstUseHook(PrefixHook hook);
 
+/// Makes the prefix folder and its drive links again where they are missing,
+/// as the prefix's first use makes them (for a prefix removed under a running
+/// process). True when they exist afterwards.
+bool RestorePrefix(const std::string& prefixDir);
+
 /// The host folder of the drive links: <prefix>/dosdevices.
 std::string DosDevicesDir();
 

@@ -2,6 +2,7 @@
 
 #include "win32/registry_store.h"
 
+#include <pthread.h>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -21,6 +22,7 @@ struct OpenKey {
     std::string dbPath;
     KeyId id = 0;
     DWORD access = 0;
+    detail::StoreSerial store = 0;
 };
 
 // Handles are process-wide, as on Windows; the numbers stay clear of the
@@ -48,6 +50,8 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return keys_.erase(handle) > 0;
     }
+    void LockForFork() { mutex_.lock(); }
+    void UnlockAfterFork() { mutex_.unlock(); }
 
 private:
     std::mutex mutex_;
@@ -57,8 +61,15 @@ private:
 
 KeyTable& Keys()
 {
-    static KeyTable table;
-    return table;
+    static KeyTable* table = [] {
+        auto* made = new KeyTable;
+        // A fork while another thread changes the table would leave its lock
+        // held for good in the child.
+        pthread_atfork([] { Keys().LockForFork(); }, [] { Keys().UnlockAfterFork(); },
+                       [] { Keys().UnlockAfterFork(); });
+        return made;
+    }();
+    return *table;
 }
 
 bool IsPredefined(HKEY key)
@@ -67,17 +78,24 @@ bool IsPredefined(HKEY key)
            key == HKEY_USERS || key == HKEY_CURRENT_CONFIG;
 }
 
-// Resolves a handle to its database connection and key.
+// Resolves a handle to its database connection and key. A call from a root
+// key makes sure that the connection reaches the file now at the store's
+// path; a call on an opened key (made by such a call just before) needs
+// that only when the key was found by a connection to another file. A key
+// found in a store file that another file has replaced since is gone.
 DWORD Resolve(HKEY handle, OpenKey& key, RegistryDb*& db)
 {
     if (IsPredefined(handle)) {
         key.dbPath = detail::RegistryDatabasePath();
         key.access = KEY_ALL_ACCESS;
         const DWORD err = RegistryDb::Open(key.dbPath, db);
+        if (err == ERROR_SUCCESS) key.store = db->Store();
         return err != ERROR_SUCCESS ? err : db->RootKey(handle, key.id);
     }
     if (!Keys().Get(handle, key)) return ERROR_INVALID_HANDLE;
-    return RegistryDb::Open(key.dbPath, db);
+    DWORD err = RegistryDb::Open(key.dbPath, db, false);
+    if (err == ERROR_SUCCESS && db->Store() != key.store) err = RegistryDb::Open(key.dbPath, db);
+    return err != ERROR_SUCCESS || db->Store() == key.store ? err : ERROR_KEY_DELETED;
 }
 
 std::string ValueName(const char* name) { return name ? std::string(name) : std::string(); }
@@ -107,7 +125,7 @@ LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD /*options*/, DWORD samDes
     KeyId id = 0;
     if (err == ERROR_SUCCESS) err = db->FindKey(base.id, parts, id);
     if (err != ERROR_SUCCESS) return Done(err);
-    *result = Keys().Add(OpenKey{base.dbPath, id, samDesired});
+    *result = Keys().Add(OpenKey{base.dbPath, id, samDesired, base.store});
     return Done(ERROR_SUCCESS);
 }
 
@@ -131,7 +149,7 @@ LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD /*reserved*/, char* /*c
     }
     if (err != ERROR_SUCCESS) return Done(err);
     if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-    *result = Keys().Add(OpenKey{base.dbPath, id, samDesired});
+    *result = Keys().Add(OpenKey{base.dbPath, id, samDesired, base.store});
     return Done(ERROR_SUCCESS);
 }
 
@@ -189,16 +207,30 @@ LONG RegDeleteValueA(HKEY key, const char* valueName)
 
 namespace {
 
-// Root keys are never deleted or emptied, nor is HKLM\Software, which holds
-// the classes root.
+// The keys that every Windows system has, below their root key.
+struct StandardKey {
+    HKEY root;
+    const char* name;
+};
+constexpr StandardKey kStandardKeys[] = {{HKEY_CURRENT_USER, "Software"}, {HKEY_LOCAL_MACHINE, "Software"},
+                                         {HKEY_LOCAL_MACHINE, "SYSTEM"}, {HKEY_USERS, ".Default"},
+                                         {HKEY_CURRENT_CONFIG, "Software"}};
+
+// Root keys (HKEY_CLASSES_ROOT among them) and the standard keys are never
+// deleted or emptied. Each standard key lies right below a root, and the
+// classes root below HKLM\Software, so no deletion takes one with its parent.
 bool IsProtected(RegistryDb& db, KeyId id)
 {
-    KeyId root = 0;
+    KeyId key = 0;
     for (HKEY predefined : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_USERS, HKEY_CURRENT_CONFIG, HKEY_CLASSES_ROOT})
-        if (db.RootKey(predefined, root) == ERROR_SUCCESS && root == id) return true;
-    KeyId software = 0;
-    return db.RootKey(HKEY_LOCAL_MACHINE, root) == ERROR_SUCCESS &&
-           db.FindKey(root, {"Software"}, software) == ERROR_SUCCESS && software == id;
+        if (db.RootKey(predefined, key) == ERROR_SUCCESS && key == id) return true;
+    for (const StandardKey& standard : kStandardKeys) {
+        KeyId root = 0;
+        if (db.RootKey(standard.root, root) == ERROR_SUCCESS && db.FindKey(root, {standard.name}, key) == ERROR_SUCCESS &&
+            key == id)
+            return true;
+    }
+    return false;
 }
 
 enum class Deletion { kLeafOnly, kTree, kContents };

@@ -2,6 +2,10 @@
 // Key and value names compare ignoring the case of A-Z. Each call returns
 // ERROR_SUCCESS or the Windows error code; every write call is one
 // transaction. Key handles may be used from any thread of the process.
+// A store removed or replaced at its path under the running process is
+// noticed: a call from a root key opens the file now at the path (and makes
+// the prefix folder again if it is gone); keys opened in the former file, and
+// a write that did not land in the file at the path, give ERROR_KEY_DELETED.
 #pragma once
 
 #include "win32/types.h"
@@ -32,13 +36,14 @@ LONG RegSetValueExA(HKEY key, const char* valueName, DWORD reserved, DWORD type,
 
 LONG RegDeleteValueA(HKEY key, const char* valueName);
 
-/// Deletes a key that has no subkeys (ERROR_ACCESS_DENIED when it has).
+/// Deletes a key that has no subkeys (ERROR_ACCESS_DENIED when it has, or
+/// when it is a root or standard key, as for RegDeleteTreeA).
 LONG RegDeleteKeyA(HKEY key, const char* subKey);
 
 /// Deletes a key with all its subkeys and values. A null or empty subKey
-/// empties key of its values and subkeys and keeps it. Root keys and
-/// HKLM\Software, which holds the classes root, are never deleted or
-/// emptied (ERROR_ACCESS_DENIED).
+/// empties key of its values and subkeys and keeps it. Root keys and the
+/// standard keys (HKCU\Software, HKLM\Software, HKLM\SYSTEM, HKU\.Default,
+/// HKCC\Software) are never deleted or emptied (ERROR_ACCESS_DENIED).
 LONG RegDeleteTreeA(HKEY key, const char* subKey);
 
 /// Closes a key handle; closing a predefined root key does nothing.

@@ -1,13 +1,18 @@
 #include "win32/registry_store.h"
 
 #include "win32/paths.h"
+#include "win32/prefix.h"
+#include "win32/syscalls.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <pthread.h>
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace win32::detail {
@@ -78,21 +83,144 @@ const char* const kSchema =
     "PRAGMA user_version = ";
 #undef VALUE_COLUMNS
 
-// Each thread owns its connection; a child process made by fork never
-// touches its parent's.
 thread_local std::unique_ptr<RegistryDb> tConnection;
 
-// Counts the forks this process came through, so that a connection can tell
-// it was inherited without asking the kernel for the process id on every call.
-std::atomic<unsigned> gForkGeneration{0};
-const bool kForkCounted = [] {
-    pthread_atfork(nullptr, nullptr, [] { gForkGeneration.fetch_add(1); });
-    return true;
-}();
+// SQLite keeps its locks per process and file: a connection inherited
+// through fork and left open makes the child's own connections believe they
+// hold locks that only the parent held. So every use of a connection passes
+// a gate that a fork closes, and the child closes what it inherited (each
+// one idle then) before it opens a connection of its own.
+thread_local int tGateDepth = 0;
+thread_local bool tGateHeld = false;
+thread_local bool tHeldForFork = false;
+
+// Every connection of the process; changed only inside the gate.
+struct Connections {
+    std::mutex mutex;
+    std::vector<RegistryDb*> live;
+    std::vector<RegistryDb*> inherited;
+};
+
+Connections& AllConnections()
+{
+    static auto* connections = new Connections;
+    return *connections;
+}
+
+void InitGate(pthread_rwlock_t& gate)
+{
+    pthread_rwlockattr_t attr;
+    pthread_rwlockattr_init(&attr);
+    // A waiting fork goes before new calls, so that a busy process still forks.
+    pthread_rwlockattr_setkind_np(&attr, PTHREAD_RWLOCK_PREFER_WRITER_NONRECURSIVE_NP);
+    pthread_rwlock_init(&gate, &attr);
+    pthread_rwlockattr_destroy(&attr);
+}
+
+void CloseGateForFork();
+void OpenGateInParent();
+void OpenGateInChild();
+
+pthread_rwlock_t& Gate()
+{
+    static pthread_rwlock_t* gate = [] {
+        auto* made = new pthread_rwlock_t;
+        InitGate(*made);
+        pthread_atfork(CloseGateForFork, OpenGateInParent, OpenGateInChild);
+        return made;
+    }();
+    return *gate;
+}
+
+void EnterGate()
+{
+    if (tGateDepth++ == 0) tGateHeld = pthread_rwlock_rdlock(&Gate()) == 0;
+}
+
+void LeaveGate()
+{
+    if (--tGateDepth == 0 && tGateHeld) {
+        tGateHeld = false;
+        pthread_rwlock_unlock(&Gate());
+    }
+}
+
+struct GateUse {
+    GateUse() { EnterGate(); }
+    ~GateUse() { LeaveGate(); }
+    GateUse(const GateUse&) = delete;
+    GateUse& operator=(const GateUse&) = delete;
+};
+
+void CloseGateForFork()
+{
+    // A fork from inside a call cannot wait for itself.
+    if (tGateDepth == 0) tHeldForFork = pthread_rwlock_wrlock(&Gate()) == 0;
+}
+
+void OpenGateInParent()
+{
+    if (tHeldForFork) pthread_rwlock_unlock(&Gate());
+    tHeldForFork = false;
+}
+
+void OpenGateInChild()
+{
+    Connections& all = AllConnections();
+    all.inherited.insert(all.inherited.end(), all.live.begin(), all.live.end());
+    all.live.clear();
+    (void)tConnection.release(); // owned through the inherited list now
+    // The lock was taken by a thread id that the child does not have.
+    InitGate(Gate());
+    tHeldForFork = false;
+    if (tGateHeld) pthread_rwlock_rdlock(&Gate());
+}
+
+// The store files this process has opened, by path: the file's number, and
+// a descriptor that keeps the file from being freed, so that a file that
+// takes its place never gets the same inode number while it is compared.
+StoreSerial SerialOfStoreAt(const std::string& path)
+{
+    struct StoreFile {
+        int fd = -1;
+        dev_t device = 0;
+        ino_t inode = 0;
+        StoreSerial serial = 0;
+    };
+    static std::mutex mutex;
+    static auto* files = new std::map<std::string, StoreFile>;
+    static StoreSerial last = 0;
+    std::lock_guard lock(mutex);
+    StoreFile& known = (*files)[path];
+    struct stat st{};
+    const bool found = Sys().stat(path.c_str(), &st) == 0;
+    if (found && known.serial != 0 && st.st_dev == known.device && st.st_ino == known.inode) return known.serial;
+    const int fd = Sys().open(path.c_str(), O_PATH | O_CLOEXEC, 0);
+    if (fd >= 0 && Sys().fstat(fd, &st) != 0) st = {};
+    if (known.fd >= 0) Sys().close(known.fd);
+    known = StoreFile{fd, st.st_dev, st.st_ino, ++last};
+    return known.serial;
+}
+
+// The prefix folder holding the store, made again as its first use makes it
+// when it was removed under the running process.
+void RestoreFolderOf(const std::string& dbPath)
+{
+    const std::string folder = dbPath.substr(0, dbPath.rfind('/'));
+    struct stat st{};
+    if (!folder.empty() && Sys().stat(folder.c_str(), &st) != 0 && errno == ENOENT) RestorePrefix(folder);
+}
 
 void BindText(sqlite3_stmt* st, int index, const std::string& s)
 {
     sqlite3_bind_blob64(st, index, s.data(), s.size(), SQLITE_TRANSIENT);
+}
+
+// For text that outlives the statement's guard: SQLite takes no copy, which
+// on the lookups that every call makes is a good part of their own work.
+void BindKept(sqlite3_stmt* st, int index, const std::string& s)
+{
+    sqlite3_bind_blob64(st, index, s.data(), s.size(), SQLITE_STATIC);
 }
 
 // Resets the statement on every way out so that it holds no lock.
@@ -141,19 +269,19 @@ DWORD SplitKeyPath(const char* path, std::vector<std::string>& parts)
     return ERROR_SUCCESS;
 }
 
-DWORD RegistryDb::Open(const std::string& dbPath, RegistryDb*& db)
+DWORD RegistryDb::Open(const std::string& dbPath, RegistryDb*& db, bool checkFile)
 {
     db = nullptr;
+    GateUse use;
     RegistryDb* current = tConnection.get();
-    if (current && current->forkGeneration_ != gForkGeneration.load(std::memory_order_relaxed)) {
-        // Inherited through fork: closing it here could disturb the parent's locks.
-        (void)tConnection.release();
-        current = nullptr;
-    }
-    if (current && current->path_ == dbPath) {
+    // A store removed or replaced at its path would take every later write with it.
+    if (current && current->path_ == dbPath && (!checkFile || !current->Moved())) {
         db = current;
         return ERROR_SUCCESS;
     }
+    tConnection.reset();
+    CloseInherited();
+    if (checkFile) RestoreFolderOf(dbPath);
     std::unique_ptr<RegistryDb> fresh(new RegistryDb());
     const DWORD err = fresh->Connect(dbPath);
     if (err != ERROR_SUCCESS) return err;
@@ -162,18 +290,47 @@ DWORD RegistryDb::Open(const std::string& dbPath, RegistryDb*& db)
     return ERROR_SUCCESS;
 }
 
+void RegistryDb::CloseInherited()
+{
+    Connections& all = AllConnections();
+    // Held while they close, so that no new connection opens beside them.
+    std::lock_guard lock(all.mutex);
+    for (RegistryDb* inherited : all.inherited) {
+        inherited->listed_ = false;
+        inherited->inTransaction_ = false;
+        delete inherited;
+    }
+    all.inherited.clear();
+}
+
+bool RegistryDb::Moved()
+{
+    int moved = 0;
+    return sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved != 0;
+}
+
 RegistryDb::~RegistryDb()
 {
+    GateUse use;
     for (sqlite3_stmt* st : stmts_) sqlite3_finalize(st);
     for (sqlite3_stmt* st : pathStmts_) sqlite3_finalize(st);
     if (db_) sqlite3_close(db_);
+    if (inTransaction_) LeaveGate();
+    if (!listed_) return;
+    Connections& all = AllConnections();
+    std::lock_guard lock(all.mutex);
+    all.live.erase(std::find(all.live.begin(), all.live.end(), this));
 }
 
 DWORD RegistryDb::Connect(const std::string& dbPath)
 {
     path_ = dbPath;
-    (void)kForkCounted;
-    forkGeneration_ = gForkGeneration.load();
+    {
+        Connections& all = AllConnections();
+        std::lock_guard lock(all.mutex);
+        all.live.push_back(this);
+        listed_ = true;
+    }
     stmts_.assign(kSlotCount, nullptr);
     const int rc = sqlite3_open_v2(dbPath.c_str(), &db_,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -189,6 +346,7 @@ DWORD RegistryDb::Connect(const std::string& dbPath)
         if (err == ERROR_SUCCESS) err = MakeSchema();
         if (err == ERROR_BUSY) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    if (err == ERROR_SUCCESS) store_ = SerialOfStoreAt(dbPath);
     return err;
 }
 
@@ -243,38 +401,63 @@ sqlite3_stmt* RegistryDb::Prepare(int slot, const char* sql)
 
 DWORD RegistryDb::Begin()
 {
+    // The gate stays passed until the transaction ends: a fork in between
+    // would leave the child a connection in the middle of a write.
+    EnterGate();
     sqlite3_stmt* st = Prepare(kBegin, "BEGIN IMMEDIATE");
-    if (!st) return Fail(sqlite3_errcode(db_));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
-    while (true) {
-        const int rc = sqlite3_step(st);
+    int rc = st ? SQLITE_BUSY : sqlite3_errcode(db_);
+    while (st) {
+        rc = sqlite3_step(st);
         sqlite3_reset(st);
-        if (rc == SQLITE_DONE) return ERROR_SUCCESS;
         // A busy result that the busy handler did not wait for (WAL recovery).
-        if ((rc & 0xFF) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) return Fail(rc);
+        if ((rc & 0xFF) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    if (rc != SQLITE_DONE) {
+        LeaveGate();
+        return Fail(rc);
+    }
+    inTransaction_ = true;
+    return ERROR_SUCCESS;
 }
 
 DWORD RegistryDb::Commit()
 {
+    GateUse use;
     sqlite3_stmt* st = Prepare(kCommit, "COMMIT");
     int rc = st ? sqlite3_step(st) : sqlite3_errcode(db_);
     if (st) sqlite3_reset(st);
-    if (rc == SQLITE_DONE) return ERROR_SUCCESS;
-    const DWORD err = Fail(rc);
-    Rollback();
-    return err;
+    if (rc != SQLITE_DONE) {
+        Rollback();
+        return Fail(rc);
+    }
+    EndTransaction();
+    return Moved() ? ERROR_KEY_DELETED : ERROR_SUCCESS;
+}
+
+DWORD RegistryDb::Written(int rc)
+{
+    if (rc != SQLITE_DONE) return Fail(rc);
+    return sqlite3_get_autocommit(db_) && Moved() ? ERROR_KEY_DELETED : ERROR_SUCCESS;
 }
 
 void RegistryDb::Rollback()
 {
-    if (sqlite3_get_autocommit(db_)) return;
-    sqlite3_stmt* st = Prepare(kRollback, "ROLLBACK");
+    GateUse use;
+    sqlite3_stmt* st = sqlite3_get_autocommit(db_) ? nullptr : Prepare(kRollback, "ROLLBACK");
     if (st) {
         sqlite3_step(st);
         sqlite3_reset(st);
     }
+    EndTransaction();
+}
+
+void RegistryDb::EndTransaction()
+{
+    if (!inTransaction_) return;
+    inTransaction_ = false;
+    LeaveGate();
 }
 
 DWORD RegistryDb::RootKey(HKEY root, KeyId& id)
@@ -312,6 +495,7 @@ sqlite3_stmt* RegistryDb::PathStatement(size_t levels)
 
 DWORD RegistryDb::FindKey(KeyId parent, const std::vector<std::string>& parts, KeyId& id)
 {
+    GateUse use;
     if (parts.empty()) {
         id = parent;
         return CheckKey(parent);
@@ -323,9 +507,13 @@ DWORD RegistryDb::FindKey(KeyId parent, const std::vector<std::string>& parts, K
         const size_t levels = std::min(kLevelsPerStatement, parts.size() - done);
         sqlite3_stmt* st = PathStatement(levels);
         if (!st) return Fail(sqlite3_errcode(db_));
+        std::array<std::string, kLevelsPerStatement> folded;
         StmtGuard guard{st};
         sqlite3_bind_int64(st, 1, current);
-        for (size_t i = 0; i < levels; ++i) BindText(st, static_cast<int>(i + 2), FoldCase(parts[done + i]));
+        for (size_t i = 0; i < levels; ++i) {
+            folded[i] = FoldCase(parts[done + i]);
+            BindKept(st, static_cast<int>(i + 2), folded[i]);
+        }
         const int rc = sqlite3_step(st);
         // A key deleted under an open handle reports that, not a missing subkey.
         if (rc == SQLITE_DONE)
@@ -343,6 +531,7 @@ DWORD RegistryDb::FindKey(KeyId parent, const std::vector<std::string>& parts, K
 
 DWORD RegistryDb::CreateKey(KeyId parent, const std::vector<std::string>& parts, KeyId& id, bool& created)
 {
+    GateUse use;
     created = false;
     KeyId current = parent;
     size_t level = 0;
@@ -375,6 +564,7 @@ DWORD RegistryDb::CreateKey(KeyId parent, const std::vector<std::string>& parts,
 
 DWORD RegistryDb::CheckKey(KeyId id)
 {
+    GateUse use;
     sqlite3_stmt* st = Prepare(kKeyExists, "SELECT 1 FROM keys WHERE id = ?1");
     if (!st) return Fail(sqlite3_errcode(db_));
     StmtGuard guard{st};
@@ -386,6 +576,7 @@ DWORD RegistryDb::CheckKey(KeyId id)
 
 DWORD RegistryDb::HasSubKeys(KeyId id, bool& has)
 {
+    GateUse use;
     sqlite3_stmt* st = Prepare(kHasSubKeys, "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1");
     if (!st) return Fail(sqlite3_errcode(db_));
     StmtGuard guard{st};
@@ -398,6 +589,7 @@ DWORD RegistryDb::HasSubKeys(KeyId id, bool& has)
 
 DWORD RegistryDb::DeleteTree(KeyId id, bool keepKey)
 {
+    GateUse use;
     sqlite3_stmt* list = Prepare(kListTree, "WITH RECURSIVE sub(id) AS ("
                                             " SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id)"
                                             " SELECT id FROM sub ORDER BY id DESC");
@@ -428,11 +620,13 @@ DWORD RegistryDb::DeleteTree(KeyId id, bool keepKey)
 
 DWORD RegistryDb::GetValue(KeyId key, const std::string& name, RegValue& value)
 {
+    GateUse use;
     sqlite3_stmt* st = Prepare(kGetValue, "SELECT type, data FROM vals WHERE key = ?1 AND fold = ?2");
     if (!st) return Fail(sqlite3_errcode(db_));
+    const std::string folded = FoldCase(name);
     StmtGuard guard{st};
     sqlite3_bind_int64(st, 1, key);
-    BindText(st, 2, FoldCase(name));
+    BindKept(st, 2, folded);
     const int rc = sqlite3_step(st);
     if (rc == SQLITE_DONE) return CheckKey(key) == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
     if (rc != SQLITE_ROW) return Fail(rc);
@@ -445,6 +639,7 @@ DWORD RegistryDb::GetValue(KeyId key, const std::string& name, RegValue& value)
 
 DWORD RegistryDb::SetValue(KeyId key, const std::string& name, const RegValue& value)
 {
+    GateUse use;
     sqlite3_stmt* st = Prepare(kSetValue,
                                "INSERT INTO vals(key, name, fold, type, data) VALUES (?1, ?2, ?3, ?4, ?5)"
                                " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
@@ -455,20 +650,19 @@ DWORD RegistryDb::SetValue(KeyId key, const std::string& name, const RegValue& v
     BindText(st, 3, FoldCase(name));
     sqlite3_bind_int64(st, 4, value.type);
     BindText(st, 5, value.data);
-    const int rc = sqlite3_step(st);
-    return rc == SQLITE_DONE ? ERROR_SUCCESS : Fail(rc);
+    return Written(sqlite3_step(st));
 }
 
 DWORD RegistryDb::DeleteValue(KeyId key, const std::string& name)
 {
+    GateUse use;
     sqlite3_stmt* st = Prepare(kDeleteValue, "DELETE FROM vals WHERE key = ?1 AND fold = ?2");
     if (!st) return Fail(sqlite3_errcode(db_));
     StmtGuard guard{st};
     sqlite3_bind_int64(st, 1, key);
     BindText(st, 2, FoldCase(name));
-    const int rc = sqlite3_step(st);
-    if (rc != SQLITE_DONE) return Fail(rc);
-    if (sqlite3_changes(db_) > 0) return ERROR_SUCCESS;
+    const DWORD err = Written(sqlite3_step(st));
+    if (err != ERROR_SUCCESS || sqlite3_changes(db_) > 0) return err;
     return CheckKey(key) == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
 }
 

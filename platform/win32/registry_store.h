@@ -1,6 +1,8 @@
 // The registry database: one SQLite file per prefix holding every root key.
 // Each thread keeps its own connection; writes run in immediate transactions
-// so that concurrent threads and processes never lose one.
+// so that concurrent threads and processes never lose one. A fork waits until
+// no connection is in a call or a transaction, and the child closes the
+// connections it inherited before it opens one of its own.
 #pragma once
 
 #include "win32/types.h"
@@ -35,19 +37,32 @@ DWORD SplitKeyPath(const char* path, std::vector<std::string>& parts);
 /// Folds the letters a-z to A-Z and leaves every other byte as it is.
 std::string FoldCase(const std::string& name);
 
+/// Which opening of a store file a connection works on. Key ids hold only in
+/// the file they were found in; a file that replaced the store at its path
+/// gets a new number.
+using StoreSerial = uint64_t;
+
 /// The calling thread's connection to one registry database. Every method
 /// returns ERROR_SUCCESS or the Windows error for the failure.
 class RegistryDb {
 public:
-    /// The thread's connection to dbPath, opened and given its schema on first use.
-    static DWORD Open(const std::string& dbPath, RegistryDb*& db);
+    /// The thread's connection to dbPath, opened and given its schema on first
+    /// use. With checkFile it is opened anew when the file at dbPath is no
+    /// longer the one it has open, and a prefix folder that is gone is made
+    /// again first. Whatever the check, a write that is not kept in the file
+    /// at dbPath fails with ERROR_KEY_DELETED.
+    static DWORD Open(const std::string& dbPath, RegistryDb*& db, bool checkFile = true);
 
     ~RegistryDb();
     RegistryDb(const RegistryDb&) = delete;
     RegistryDb& operator=(const RegistryDb&) = delete;
 
+    StoreSerial Store() const { return store_; }
+
     /// Starts a write transaction (waits for other writers up to the busy timeout).
     DWORD Begin();
+    /// ERROR_KEY_DELETED when the file was removed or replaced at its path,
+    /// so that what was written is not in the store.
     DWORD Commit();
     void Rollback();
 
@@ -71,6 +86,11 @@ public:
 private:
     RegistryDb() = default;
     DWORD Connect(const std::string& dbPath);
+    bool Moved();
+    /// The result of a write that committed by itself (outside a transaction).
+    DWORD Written(int rc);
+    void EndTransaction();
+    static void CloseInherited();
     DWORD MakeSchema();
     DWORD Exec(const char* sql);
     sqlite3_stmt* Prepare(int slot, const char* sql);
@@ -80,7 +100,9 @@ private:
 
     sqlite3* db_ = nullptr;
     std::string path_;
-    unsigned forkGeneration_ = 0;
+    StoreSerial store_ = 0;
+    bool listed_ = false;
+    bool inTransaction_ = false;
     std::vector<sqlite3_stmt*> stmts_;
     static constexpr size_t kLevelsPerStatement = 8;
     std::array<sqlite3_stmt*, kLevelsPerStatement> pathStmts_{};

@@ -246,6 +246,9 @@ TEST_F(Registry, BehavesAsWindowsProgramsExpect)
                          OpenRc(HKEY_LOCAL_MACHINE, "SYSTEM"), OpenRc(HKEY_USERS, ".Default"),
                          OpenRc(HKEY_CURRENT_CONFIG, "Software")}); }, kOk},
         {"HKLM\\Software cannot be deleted", [] { return RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software"); }, 5},
+        {"  nor any other standard key", [] {
+             return Sum({RegDeleteKeyA(HKEY_CURRENT_USER, "Software"), RegDeleteTreeA(HKEY_LOCAL_MACHINE, "system"),
+                         RegDeleteKeyA(HKEY_USERS, ".Default\\"), RegDeleteTreeA(HKEY_CURRENT_CONFIG, "Software")}); }, 20},
         {"nor a root emptied", [] { return RegDeleteTreeA(HKEY_CLASSES_ROOT, nullptr); }, 5},
         {"an empty string has size 0", [&] { return Sum({RegSetValueExA(tree, "e", 0, REG_SZ, nullptr, 0), SizeOf(tree, "e")}); }, 0},
         {"size of a missing value", [&] { return SizeOf(tree, "missing"); }, 0},
@@ -292,6 +295,31 @@ TEST_F(Registry, AnOlderStoreIsBroughtUpToDate)
         EXPECT_EQ(GetString(key, "v"), "kept");
         RegCloseKey(key);
     }).join();
+}
+
+TEST_F(Registry, AStoreReplacedAtItsPathIsOpenedAnew)
+{
+    HKEY kept = Create(HKEY_CURRENT_USER, "Software\\Kept");
+    ASSERT_EQ(SetString(kept, "v", "copied"), kOk);
+    const std::string copy = dir_ + ".copy";
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir_ + "/registry.db").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, ("VACUUM INTO '" + copy + "'").c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    ASSERT_EQ(SetString(kept, "v", "lost with its file"), kOk);
+
+    std::filesystem::remove_all(dir_);
+    EXPECT_EQ(SetString(kept, "w", "into a removed file"), static_cast<LONG>(ERROR_KEY_DELETED));
+    std::filesystem::create_directory(dir_);
+    std::filesystem::rename(copy, dir_ + "/registry.db");
+    HKEY again = 0;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Kept", 0, KEY_ALL_ACCESS, &again), kOk);
+    EXPECT_EQ(GetString(again, "v"), "copied");
+    // The old handle's key lived in the file that was replaced.
+    EXPECT_EQ(SetString(kept, "v", "stale"), static_cast<LONG>(ERROR_KEY_DELETED));
+    EXPECT_EQ(GetString(again, "v"), "copied");
+    RegCloseKey(again);
+    RegCloseKey(kept);
 }
 
 void WriteMany(const std::string& tag, int threads, int perThread, std::atomic<int>& failures)
