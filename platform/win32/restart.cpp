@@ -8,10 +8,12 @@
 #include "win32/syscalls.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <unistd.h>
 #include <cerrno>
 #include <mutex>
+#include <new>
 
 namespace win32 {
 namespace {
@@ -23,6 +25,12 @@ constexpr const char* kBootIdValue = "PendingFileRenameOperationsBootId";
 
 std::mutex gBootMutex;
 std::string gBootIdFile = kDefaultBootIdFile;
+
+// A fork while another thread reads the file's name would leave the lock
+// held for good in the child, whose next look at the boot id would hang.
+// Only that thread's copy was under way: the name itself is whole.
+void FreeBootMutexInChild() { new (&gBootMutex) std::mutex; }
+[[maybe_unused]] const bool gBootMutexForkSafe = pthread_atfork(nullptr, nullptr, FreeBootMutexInChild) == 0;
 
 struct HostOperation {
     std::string source;
@@ -275,7 +283,10 @@ std::string CurrentBootId()
 void SetBootIdFile(const std::string& path)
 {
     std::lock_guard<std::mutex> lock(gBootMutex);
-    gBootIdFile = path.empty() ? kDefaultBootIdFile : path;
+    if (path.empty())
+        gBootIdFile = kDefaultBootIdFile;
+    else
+        gBootIdFile = path;
 }
 
 DWORD RunPendingFileOperations(const std::string& prefixDir, RestartResult& result)

@@ -10,10 +10,12 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
 
 using namespace win32;
 using vantrel_test::TempPrefix;
@@ -148,6 +150,33 @@ TEST(Restart, FirstUseOfThePrefixAfterARestartCarriesThemOut)
     EXPECT_EQ(prefix, other);
     EXPECT_EQ(access((other + "/drive_c/a.txt").c_str(), F_OK), -1);
     EXPECT_EQ(access((other + "/drive_c/b.txt").c_str(), F_OK), 0);
+}
+
+// A host that forks while another of its threads is at the boot id's file
+// name: the child's own look must not wait for a lock that thread held.
+TEST(Restart, AForkedChildReadsTheBootIdWhileAThreadDidAtTheFork)
+{
+    std::atomic<bool> stop{false};
+    std::thread other([&stop] {
+        const std::string longName(3000, 'b');
+        while (!stop) detail::SetBootIdFile(longName);
+        detail::SetBootIdFile("");
+    });
+    int hung = 0;
+    for (int i = 0; i < 100 && hung == 0; ++i) {
+        const pid_t child = fork();
+        if (child == 0) {
+            alarm(10);
+            detail::CurrentBootId();
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        if (!WIFEXITED(status)) ++hung;
+    }
+    stop = true;
+    other.join();
+    EXPECT_EQ(hung, 0);
 }
 
 TEST(Restart, ProgramCarriesOutTheOperations)
