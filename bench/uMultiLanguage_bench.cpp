@@ -1,6 +1,7 @@
 // The message catalog against its physical floor, measured in the same run:
 // a file load against open + read + close of the same bytes, a save against a
-// raw write of the same bytes with the same flush and rename, and a message read.
+// raw write of the same bytes with the same flushes (file and folder) and
+// rename, and a message read.
 #include "uMultiLanguage.h"
 #include "win32/paths.h"
 
@@ -97,13 +98,17 @@ void BM_RawAtomicWrite(benchmark::State& state)
     const std::string target = (Folder().dir / "raw.lang").string();
     const std::string temp = target + ".tmp";
     const std::string& bytes = Folder().bytes;
+    // The rename lasts through a power loss only once the folder is flushed too.
+    const int folder = ::open(Folder().dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     for (auto _ : state) {
         const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) state.SkipWithError("write");
         ::fsync(fd);
         ::close(fd);
         ::rename(temp.c_str(), target.c_str());
+        ::fsync(folder);
     }
+    ::close(folder);
 }
 BENCHMARK(BM_RawAtomicWrite)->UseRealTime();
 
