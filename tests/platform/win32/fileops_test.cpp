@@ -164,44 +164,34 @@ TEST(CopyFile, CopiesContentAndAttributes)
     EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 }
 
-// A copy is written whole and flushed before its name leads to it; a move by
-// copying keeps its source until then.
 TEST(CopyFile, AFailedWriteOrFlushLeavesNoPartialTarget)
 {
-    static bool flushFails;
-    for (const bool flush : {false, true}) {
-        SCOPED_TRACE(flush ? "flush" : "write");
-        TempPrefix env;
-        env.writeFile("C:\\big.bin", std::string(1 << 20, 'z'));
-        env.writeFile("D:\\old.bin", "old");
-        detail::ScopedSysCalls guard;
-        static int writes;
-        writes = 0;
-        flushFails = flush;
-        guard.table().write = [](int fd, const void* buf, size_t n) -> ssize_t {
-            if (!flushFails && ++writes > 1) {
-                errno = ENOSPC;
-                return -1;
-            }
-            return detail::RealSysCalls().write(fd, buf, n);
-        };
-        guard.table().fsync = [](int fd) {
-            errno = EIO;
-            return flushFails ? -1 : detail::RealSysCalls().fsync(fd);
-        };
-        guard.table().rename = [](const char* from, const char* to) {
-            const bool across = std::string(to).find("/d/") != std::string(from).find("/d/");
-            errno = EXDEV; // pretend that D: lies on another file system
-            return across ? -1 : detail::RealSysCalls().rename(from, to);
-        };
-        EXPECT_FALSE(CopyFileA("C:\\big.bin", "D:\\new.bin", FALSE));
-        EXPECT_EQ(GetLastError(), flush ? ERROR_IO_DEVICE : ERROR_DISK_FULL);
-        EXPECT_FALSE(CopyFileA("C:\\big.bin", "D:\\old.bin", FALSE));
-        EXPECT_EQ(env.readFile("D:\\old.bin"), "old");
-        EXPECT_FALSE(MoveFileA("C:\\big.bin", "D:\\moved.bin"));
-        EXPECT_TRUE(env.exists("C:\\big.bin"));
-        EXPECT_EQ(EntriesIn(env.root() + "/d"), 1u);
-    }
+    TempPrefix env;
+    env.writeFile("C:\\big.bin", std::string(1 << 20, 'z'));
+    env.writeFile("D:\\old.bin", "old");
+    detail::ScopedSysCalls guard;
+    static int writes;
+    writes = 0;
+    guard.table().write = [](int fd, const void* buf, size_t n) -> ssize_t {
+        if (++writes > 1) {
+            errno = ENOSPC;
+            return -1;
+        }
+        return detail::RealSysCalls().write(fd, buf, n);
+    };
+    EXPECT_FALSE(CopyFileA("C:\\big.bin", "D:\\new.bin", FALSE));
+    EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
+    EXPECT_FALSE(CopyFileA("C:\\big.bin", "D:\\old.bin", FALSE));
+    // The flush comes before the copy takes the name; a move by copying keeps its source until then.
+    guard.table().write = detail::RealSysCalls().write;
+    guard.table().fsync = [](int) { return errno = EIO, -1; };
+    EXPECT_FALSE(CopyFileA("C:\\big.bin", "D:\\old.bin", FALSE));
+    EXPECT_EQ(GetLastError(), ERROR_IO_DEVICE);
+    guard.table().rename = [](const char*, const char*) { return errno = EXDEV, -1; };
+    EXPECT_FALSE(MoveFileA("C:\\big.bin", "D:\\moved.bin"));
+    EXPECT_TRUE(env.exists("C:\\big.bin"));
+    EXPECT_EQ(env.readFile("D:\\old.bin"), "old");
+    EXPECT_EQ(EntriesIn(env.root() + "/d"), 1u);
 }
 
 TEST(CopyFile, FileHeldExclusivelyByAnotherProcess)
