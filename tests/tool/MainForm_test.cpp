@@ -264,6 +264,13 @@ protected:
     std::string File() const { return ReadBytes(LanguageHostDir() / "de.lang"); }
 
     void Type(const std::string& text) { frmMain->txtUserLang->setText(QString::fromStdString(text)); }
+
+    void Modify(int row, const std::string& typed)
+    {
+        frmMain->MoveMessageSelection(row - SelectedIndex());
+        Type(typed);
+        frmMain->cmdLangModify->click();
+    }
 };
 
 TEST_F(LanguagePageTest, SelectNameIgnoresCaseAndFallsBackToIndex)
@@ -501,150 +508,23 @@ TEST_F(LanguagePageTest, TextOfAnIdWithoutRowSurvivesASave)
     EXPECT_NE(File().find("[0001] Jawohl\r\n"), std::string::npos);
 }
 
-// Another program's change since the load is kept, and the page shows it;
-// a message that reads as this window wrote it keeps its leading blanks.
-TEST_F(LanguagePageTest, ChangesByAnotherProgramSinceTheLoadSurviveAModify)
-{
-    Start();
-    frmMain->MoveMessageSelection(+2);
-    Type("  Nein");
-    frmMain->cmdLangModify->click();
-    std::string changed = File();
-    changed.replace(changed.find("[0050] Ohne Zeile"), 17, "[0050] Anders");
-    changed.replace(changed.find("[0000] Gut"), 10, "[0000] Sehr gut");
-    WriteBytes(LanguageHostDir() / "de.lang", changed);
-
-    frmMain->MoveMessageSelection(-2);
-    Type("Jawohl");
-    frmMain->cmdLangModify->click();
-    for (const char* line : {"[0000] Sehr gut\r\n", "[0001] Jawohl\r\n", "[0050] Anders\r\n"})
-        EXPECT_NE(File().find(line), std::string::npos) << line;
-    EXPECT_NE(File().find("]   Nein\r\n"), std::string::npos);
-    EXPECT_EQ(frmMain->UserLang->GetMsgItem(50), "Anders");
-    EXPECT_EQ(Row(0)->text(2), "Sehr gut");
-    EXPECT_EQ(Row(2)->text(2), "  Nein");
-    EXPECT_EQ(SelectedIndex(), 2);
-    EXPECT_EQ(frmMain->txtUserLang->text(), "  Nein");
-}
-
-// Two windows loaded before either saves: each keeps the other's edit.
-TEST_F(LanguagePageTest, TwoWindowsOnOneFolderKeepEachOthersEdits)
-{
-    Start();
-    TfrmMain* first = frmMain;
-    const std::unique_ptr<TfrmMain> owned(new TfrmMain);
-    TfrmMain* second = owned.get();
-    second->FormCreate(second);
-    auto modify = [](TfrmMain* window, int delta, const char* text) {
-        window->MoveMessageSelection(delta);
-        window->txtUserLang->setText(text);
-        window->cmdLangModify->click();
-    };
-    auto shown = [](TfrmMain* window, int row) { return window->lvLanguage->topLevelItem(row)->text(2); };
-
-    modify(first, 0, "Erste");
-    modify(second, +1, "Zweite");
-    for (const char* line : {"[0000] Erste\r\n", "[0001] Zweite\r\n", "[0050] Ohne Zeile\r\n"})
-        EXPECT_NE(File().find(line), std::string::npos) << line;
-    EXPECT_EQ(shown(first, 0), "Erste");
-    EXPECT_EQ(shown(first, 1), "Ja");
-    EXPECT_EQ(shown(second, 0), "Erste");
-    EXPECT_EQ(shown(second, 1), "Zweite");
-
-    modify(first, +1, "Dritte");
-    EXPECT_NE(File().find("[0001] Zweite\r\n"), std::string::npos);
-    EXPECT_EQ(shown(first, 1), "Zweite");
-    EXPECT_EQ(shown(first, 2), "Dritte");
-    EXPECT_TRUE(boxes_.empty());
-}
-
-// Whether another update of the language folder could start at that call.
-std::vector<bool> gLockedAtCall;
-void NoteWhetherTheFolderIsLocked()
-{
-    gLockedAtCall.push_back(win32::FileUpdateLock(frmMain->UserLang->FileName, 0).Error() != win32::ERROR_SUCCESS);
-}
+// Opens of the language file and of the new one that its save writes, and
+// those of them made while no other update of its folder could start.
+int gOpens, gLockedOpens;
 
 TEST_F(LanguagePageTest, AModifyKeepsOtherUpdatesOutFromItsReadToItsWrite)
 {
     Start();
-    gLockedAtCall.clear();
+    gOpens = gLockedOpens = 0;
     win32::detail::ScopedSysCalls calls;
     calls.table().open = [](const char* path, int flags, mode_t mode) {
-        if (std::string(path).ends_with("/de.lang")) NoteWhetherTheFolderIsLocked();
+        if (std::string(path).find("de.lang") != std::string::npos)
+            ++gOpens, gLockedOpens += win32::FileUpdateLock(frmMain->UserLang->FileName, 0).Error() != 0;
         return win32::detail::RealSysCalls().open(path, flags, mode);
     };
-    calls.table().rename = [](const char* from, const char* to) {
-        NoteWhetherTheFolderIsLocked();
-        return win32::detail::RealSysCalls().rename(from, to);
-    };
-    Type("Gesperrt");
-    frmMain->cmdLangModify->click();
-    EXPECT_NE(File().find("[0000] Gesperrt\r\n"), std::string::npos);
-    ASSERT_GE(gLockedAtCall.size(), 2u);
-    for (const bool locked : gLockedAtCall) EXPECT_TRUE(locked);
+    Modify(0, "Gesperrt");
+    EXPECT_TRUE(gOpens >= 2 && gLockedOpens == gOpens) << gLockedOpens << " of " << gOpens;
     EXPECT_EQ(win32::FileUpdateLock(frmMain->UserLang->FileName, 0).Error(), win32::ERROR_SUCCESS);
-}
-
-// A file that can't be read at the Modify is not written; the failure is
-// reported as a failed write is. The edit is written by the next Modify,
-// also one on another row, with what changed in the file meanwhile.
-TEST_F(LanguagePageTest, AnUnreadableFileIsReportedAndTheEditWaitsForTheNextModify)
-{
-    Start();
-    const std::string before = File();
-    Type("Weg");
-    {
-        win32::detail::ScopedSysCalls calls;
-        calls.table().open = [](const char* path, int flags, mode_t mode) {
-            if (std::string(path).ends_with("/de.lang")) return errno = EACCES, -1;
-            return win32::detail::RealSysCalls().open(path, flags, mode);
-        };
-        frmMain->cmdLangModify->click();
-    }
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].caption, "Morlex");
-    EXPECT_NE(boxes_[0].text.find("de.lang"), std::string::npos);
-    EXPECT_EQ(File(), before);
-    EXPECT_EQ(SelectedIndex(), 0);
-    EXPECT_EQ(Row(0)->text(2), "Weg");
-    EXPECT_TRUE(frmMain->cmdLangModify->isEnabled());
-
-    std::string changed = before;
-    changed.replace(changed.find("[0001] Ja"), 9, "[0001] Doch");
-    WriteBytes(LanguageHostDir() / "de.lang", changed);
-    frmMain->MoveMessageSelection(+2);
-    Type("Nie");
-    frmMain->cmdLangModify->click();
-    EXPECT_EQ(boxes_.size(), 1u);
-    for (const char* line : {"[0000] Weg\r\n", "[0001] Doch\r\n", "\r\n[0050] Ohne Zeile\r\n"})
-        EXPECT_NE(File().find(line), std::string::npos) << line;
-    EXPECT_EQ(Row(1)->text(2), "Doch");
-}
-
-// An edit that failed is dropped with the texts it belonged to when another
-// file is loaded: it does not hold back what changes in the new file.
-TEST_F(LanguagePageTest, AFailedEditDoesNotOutliveALoad)
-{
-    AddLanguageFile("fr.lang", {{0, "Bon"}, {1, "Oui"}});
-    Start();
-    frmMain->LoadLanguageFileList(0, true, "de.lang");
-    Type("Weg");
-    {
-        win32::detail::ScopedSysCalls calls;
-        calls.table().rename = [](const char*, const char*) { return errno = EIO, -1; };
-        frmMain->cmdLangModify->click();
-    }
-    ASSERT_EQ(boxes_.size(), 1u);
-    frmMain->LoadLanguageFileList(0, true, "fr.lang");
-    AddLanguageFile("fr.lang", {{0, "Tres bon"}, {1, "Oui"}});
-    frmMain->MoveMessageSelection(+1);
-    Type("Si");
-    frmMain->cmdLangModify->click();
-    const std::string fr = ReadBytes(LanguageHostDir() / "fr.lang");
-    EXPECT_NE(fr.find("[0000] Tres bon\r\n"), std::string::npos);
-    EXPECT_NE(fr.find("[0001] Si\r\n"), std::string::npos);
-    EXPECT_EQ(Row(0)->text(2), "Tres bon");
 }
 
 TEST_F(LanguagePageTest, LeadingBlanksAreWrittenAndDroppedOnReload)
@@ -656,6 +536,13 @@ TEST_F(LanguagePageTest, LeadingBlanksAreWrittenAndDroppedOnReload)
     frmMain->cmdLangModify->click();
     EXPECT_NE(File().find("[" + id.toStdString() + "]   Nein\r\n"), std::string::npos);
     EXPECT_EQ(Row(2)->text(2), "  Nein");
+    // What another program changed since is taken and shown; a message that
+    // reads as this window wrote it keeps the blanks.
+    AddLanguageFile("de.lang", {{0, "Sehr gut"}, {2, "  Nein"}, {50, "Anders"}});
+    Modify(1, "Jawohl");
+    for (const char* line : {"[0000] Sehr gut\r\n", "[0001] Jawohl\r\n", "[0002]   Nein\r\n", "[0050] Anders\r\n"})
+        EXPECT_NE(File().find(line), std::string::npos) << line;
+    EXPECT_EQ(Row(0)->text(2), "Sehr gut");
     frmMain->LoadLanguageFileList(0, true, "de.lang");
     EXPECT_EQ(Row(2)->text(2), "Nein");
 }
@@ -692,6 +579,30 @@ TEST_F(LanguagePageTest, WriteFailureIsReportedAndTheNextModifyWritesAgain)
     frmMain->cmdLangModify->click();
     EXPECT_NE(File().find("[0000] Schreibgeschuetzt\r\n"), std::string::npos);
     EXPECT_EQ(SelectedIndex(), 1);
+
+    // A file that can't be read fails a Modify in the same way. The edit
+    // waits for the next Modify, also one on another row, but a load drops
+    // it with the texts it belonged to.
+    auto unreadable = [this](int row, const char* typed) {
+        win32::detail::ScopedSysCalls calls;
+        calls.table().open = [](const char* path, int flags, mode_t mode) {
+            if (std::string(path).ends_with("/de.lang")) return errno = EACCES, -1;
+            return win32::detail::RealSysCalls().open(path, flags, mode);
+        };
+        Modify(row, typed);
+    };
+    unreadable(0, "Weg");
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(boxes_[1].caption, boxes_[0].caption);
+    EXPECT_NE(boxes_[1].text.find("de.lang"), std::string::npos);
+    EXPECT_EQ(File().find("Weg"), std::string::npos);
+    Modify(2, "Nie");
+    EXPECT_NE(File().find("[0000] Weg\r\n"), std::string::npos);
+    unreadable(0, "Fort");
+    frmMain->LoadLanguageFileList(0, true, "de.lang");
+    AddLanguageFile("de.lang", {{0, "Anders"}});
+    Modify(1, "Doch");
+    EXPECT_NE(File().find("[0000] Anders\r\n"), std::string::npos);
 }
 
 TEST_F(LanguagePageTest, FileRemovedAfterListingIsShownAsNotLoaded)
@@ -732,12 +643,6 @@ class EncodingTest : public LanguagePageTest {
 protected:
     void SetUp() override { win32::detail::OverrideSystemCodePage("UTF-8"), LanguagePageTest::SetUp(); }
     void TearDown() override { LanguagePageTest::TearDown(), win32::detail::OverrideSystemCodePage(""); }
-    void Modify(int row, const char* typed)
-    {
-        frmMain->MoveMessageSelection(row - SelectedIndex());
-        frmMain->txtUserLang->setText(QString::fromUtf8(typed));
-        frmMain->cmdLangModify->click();
-    }
 };
 
 // A character the file's encoding can't hold is refused, and nothing changes.
